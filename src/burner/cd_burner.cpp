@@ -1,0 +1,4 @@
+#include "burner/cd_burner.h"
+
+TzqCDBurner::TzqCDBurner() = default;
+TzqCDBurner::~TzqCDBurner() = default;

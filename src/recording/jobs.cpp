@@ -1,0 +1,1 @@
+// Recording jobs: burn, image save, image burn and erase.
