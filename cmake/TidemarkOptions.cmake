@@ -3,8 +3,11 @@
 # tidemark_unsanitized() (the LD_PRELOAD shim, which is injected into
 # programs that do not carry the sanitizer runtime).
 
-set(TIDEMARK_WARNINGS -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor
+set(TIDEMARK_WARNINGS -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
     -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  list(APPEND TIDEMARK_WARNINGS -Wshadow=local)
+endif()
 if(TIDEMARK_WERROR)
   list(APPEND TIDEMARK_WARNINGS -Werror)
 endif()
