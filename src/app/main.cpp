@@ -1,10 +1,11 @@
-#include <QApplication>
-#include <QMainWindow>
+// tidemark-gui: the desktop application.
+#include "app/application.h"
+#include "app/main_window.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("Tidemark CD/DVD Burner"));
+  TApplication app(argc, argv);
+  TFGUI window;
+  window.FormCreate();
   window.show();
   return app.exec();
 }

@@ -1,0 +1,189 @@
+#pragma once
+// TFGUI: the main window. It owns the one burner component, zqCDBurner1,
+// for the life of the process and drives everything through it.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "burner/cd_burner.h"
+#include "platform/app_paths.h"
+#include "platform/settings.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TItemListModel;
+class TzqExDragDrop;
+
+// What the window needs from the machine it runs on; tests put their own
+// folders and recorder start-up here.
+struct TGuiEnvironment {
+  // Starts the recorder transport and lists the recorders (the entries of
+  // the burner's DeviceList); false when no transport could be started.
+  using TransportStarter =
+      std::function<bool(TzqCDBurner& burner, std::vector<std::string>& devices)>;
+
+  platform::AppPaths Paths;
+  TransportStarter StartTransport;
+
+  static TGuiEnvironment FromSystem();
+};
+
+// The recorder start-up of the running program (the built-in transport
+// first, then a library one).
+bool StartRecorderTransport(TzqCDBurner& burner, std::vector<std::string>& devices);
+
+// Width and height of the main window for a screen: 85 % of each.
+QSize WindowSizeForScreen(QSize screen);
+
+// "#,##0.00 MB" of a byte count (1048576 bytes to the megabyte).
+QString FormatMegabytes(qint64 bytes);
+
+// Process-wide settings, read once at start.
+extern bool QuickSaveISO;
+extern bool ShowFiles;
+
+class TFGUI : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFGUI(TGuiEnvironment env = TGuiEnvironment::FromSystem(), QWidget* parent = nullptr);
+  ~TFGUI() override;
+
+  // The creation sequence: transport, recorders, settings file, empty
+  // compilation, speed list, current folder. Run once, before the window is
+  // first shown.
+  void FormCreate();
+  // Value false enters the busy state (only Abort enabled, closing
+  // refused); true leaves it.
+  void EnableCommands(bool Value);
+  // Appends one entry to the error log and shows it in the caption.
+  void WriteErrorLog(const QString& Position, const QString& ErrorText, bool Notify);
+  // The handler of every exception that reaches the message loop.
+  void ApplicationEvents1Exception(const QString& message);
+
+  // Message boxes of the window (the program's title, one OK button).
+  void ShowMessage(const QString& text);
+
+  TzqCDBurner zqCDBurner1;
+
+  // Commands.
+  QAction* actNew = nullptr;
+  QAction* actSaveISO = nullptr;
+  QAction* actExit = nullptr;
+  QAction* actAdd = nullptr;
+  QAction* actDelete = nullptr;
+  QAction* actDeleteAll = nullptr;
+  QAction* actRename = nullptr;
+  QAction* actCreateFolder = nullptr;
+  QAction* actSelectAll = nullptr;
+  QAction* actProperty = nullptr;
+  QAction* actBurn = nullptr;
+  QAction* actBurnISO = nullptr;
+  QAction* actErase = nullptr;
+  QAction* actAbort = nullptr;
+  QAction* actEject = nullptr;
+  QAction* actLoad = nullptr;
+  QAction* actBurnerInfo = nullptr;
+  QAction* actSessionInfo = nullptr;
+  QAction* actPreferences = nullptr;
+  QAction* actAbout = nullptr;
+  // Menu entries with no command attached yet.
+  QAction* mnuExtractFiles = nullptr;
+  QAction* mnuImportSession = nullptr;
+  QAction* popExtractFiles = nullptr;
+
+  // Controls.
+  QMenu* mnuFile = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QMenu* mnuDrive = nullptr;
+  QMenu* mnuTools = nullptr;
+  QMenu* mnuHelp = nullptr;
+  QMenu* pmnISORoot = nullptr;  // the item list's pop-up menu
+  QToolBar* DriveBar = nullptr;
+  QToolBar* ToolBar1 = nullptr;
+  QLabel* lblBurner = nullptr;
+  QComboBox* cboBurner = nullptr;
+  QComboBox* cboSpeed = nullptr;
+  QLabel* lblTotalSpace = nullptr;
+  QToolButton* spbBurnerInfo = nullptr;
+  QToolButton* spbSessionInfo = nullptr;
+  QLineEdit* edtCDDir = nullptr;
+  QTreeWidget* tvwISO = nullptr;
+  QTreeView* lvwISORoot = nullptr;
+  TItemListModel* lvwModel = nullptr;
+  QLabel* dxstbOne = nullptr;
+  QProgressBar* dxbarProgress = nullptr;
+  QProgressBar* dxpgrBuffer = nullptr;
+  QProgressBar* dxpgrHBuffer = nullptr;
+  QTimer* Timer1 = nullptr;
+  TzqExDragDrop* zqExDragDrop1 = nullptr;
+
+  // Window state.
+  QString FErrorPosition;
+  bool FArchiveFiles = false;
+  bool FBusy = false;
+  bool FAdding = false;
+  // The preferences dialog, once something has created it.
+  QPointer<QWidget> FPreferences;
+
+  const TGuiEnvironment& Environment() const { return FEnv; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private slots:
+  // Commands of the jobs, the drive and the information dialogs; each is
+  // the place where that command is built.
+  void actSaveISOExecute();
+  void actBurnExecute();
+  void actBurnISOExecute();
+  void actEraseExecute();
+  void actAbortExecute();
+  void actEjectExecute();
+  void actLoadExecute();
+  void actBurnerInfoExecute();
+  void actSessionInfoExecute();
+  void actPreferencesExecute();
+  void actAboutExecute();
+  // The progress display of a running job, every 500 ms.
+  void Timer1Timer();
+
+ public slots:
+  // Selecting a recorder (also run when a speed is chosen).
+  void cboBurnerChange();
+  // Rebuilds the speed list.
+  void cboSpeedDropDown();
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateBars();
+  void CreateCompilationArea();
+  void CreateStatusBar();
+  bool FormCloseQuery();
+  void FormClose();
+  // Steps of the creation sequence that set up the compilation.
+  void ReadSettingsFile();
+  void CurrentBurnerSettings(platform::ProgramSettings& s) const;
+  void ApplySettingsToBurner(const platform::ProgramSettings& s);
+  void NewCompilation();
+  // Turns every command and control of the busy state on or off.
+  void SetCommandsEnabled(bool value);
+
+  TGuiEnvironment FEnv;
+};
