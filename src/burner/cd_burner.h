@@ -1,11 +1,256 @@
 #pragma once
 // TzqCDBurner: the one component through which everything that concerns a
-// disc is done.
+// disc is done. It holds the compilation (the tree of folders and files
+// that becomes the disc's file system), builds the image header from it and
+// carries the device operations and write jobs.
+//
+// One compilation per component; the application makes one component.
+// Every operation runs on the main thread. While a job runs, its worker
+// threads read the tables, the entries and HeaderStream without locks: the
+// application changes nothing until the job reports OnWriteDone.
 
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "burner/compilation.h"
+#include "burner/header_stream.h"
 #include "device/scsi_device.h"
+#include "platform/dir_search.h"
+
+class TzqCDBurner;
+
+// "var" parameters are references: the component uses what the handler
+// leaves in them.
+using TAddFileEvent = std::function<void(
+    TzqCDBurner* Sender, const std::string& FullPath, std::string& LongFileName,
+    std::string& ShortFileName, TDateTime& DateTime, int32_t Attr, int64_t FileSize, bool& Skip)>;
+using TAddDirEvent = std::function<void(TzqCDBurner* Sender, std::string& LongName,
+                                        std::string& ShortName, bool& Skip)>;
+using TWriteDoneEvent = std::function<void(TzqCDBurner* Sender, const std::string& Error)>;
+using TEraseDoneEvent = std::function<void(TzqCDBurner* Sender, bool WithError)>;
+using TNotifyEvent = std::function<void(TzqCDBurner* Sender)>;
 
 class TzqCDBurner : public TSCSIDevice {
  public:
+  // Table sizes of the constructor (and of a session import) and of the
+  // application's new compilations.
+  static constexpr int32_t kDefaultMaxFiles = 65535;
+  static constexpr int32_t kDefaultMaxDirs = 8191;
+  static constexpr int32_t kAppMaxFiles = 600000;
+  static constexpr int32_t kAppMaxDirs = 20000;
+  static constexpr int32_t kDefaultCacheSize = 4194304;
+  static constexpr int32_t kMinCacheSize = 2097152;
+  static constexpr int64_t kPostGapSectors = 300;
+  static constexpr int kMaxLongNameChars = 128;  // long names this long or longer are skipped
+
   TzqCDBurner();
   ~TzqCDBurner() override;
+
+  // ---------------------------------------------------------------------
+  // Published properties (the application's configuration).
+  std::string IdVolume;
+  std::string IdSystem;
+  std::string IdVolumeSet;
+  std::string IdPublisher;
+  std::string IdPreparer;
+  std::string IdApplication;
+  std::string FileCopyright;
+  std::string FileAbstract;
+  std::string FileBibliographic;
+  TDateTime DateCreation = 0;
+  TDateTime DateModification = 0;
+  TDateTime DateEffective = 0;   // kept, not written
+  TDateTime DateExpiration = 0;  // kept, not written
+  bool JolietFileSystem = true;
+  bool ReplaceFile = false;
+  TAddFileEvent OnAddFile;
+  TAddDirEvent OnAddDir;
+
+  std::string Version() const { return "1.1.7"; }
+  void SetVersion(const std::string&) {}  // read-only: assigning has no effect
+
+  int32_t CacheSize() const { return cache_size_; }
+  // Below 2097152 stores 2097152; otherwise rounds down to a multiple of 2048.
+  void SetCacheSize(int32_t Value);
+
+  std::string ISOFileName;
+  bool WritePostGap = true;
+  bool FinalizeTrack = true;
+  bool FinalizeDisc = false;
+  bool UnderrunProtection = true;
+  bool TestWrite = false;
+  bool PerformOPC = false;
+
+  // A blanking job is running; the erase job sets it.
+  bool Erasing() const { return erasing_; }
+  void SetErasing(bool Value) { erasing_ = Value; }
+
+  TWriteDoneEvent OnWriteDone;
+  TNotifyEvent OnFinalizingTrack;
+  TEraseDoneEvent OnEraseDone;
+  // DebugWindow, DoDebug, OnDebugMessage, OnDeviceChange and the device
+  // properties come from TSCSIDevice.
+
+  // A folder or file added with its source path goes under the last folder
+  // of that path only. False after construction.
+  bool StripSourcePath = false;
+
+  // ---------------------------------------------------------------------
+  // The compilation tables.
+
+  // Starts an empty compilation holding only the root; tables sized for
+  // MaxFiles entries and MaxDirs folders (the root included).
+  bool ClearAll(int32_t MaxFiles, int32_t MaxDirs);
+
+  PDirEntry RootDir() const { return root_; }
+  // Every folder in creation order; slot 0 is the root.
+  const std::vector<PDirEntry>& DirTable() const;
+  // The same folders in path-table order once a layout has ordered them.
+  std::vector<PDirEntry>& IsoDirOrder();
+  std::vector<PDirEntry>& JolietDirOrder();
+  // Every entry (files and folder entries) in insertion order.
+  const std::vector<PFileEntry>& FileTable() const;
+  int32_t DirCount() const { return live_dirs_; }  // root included
+  int32_t FileCount() const { return live_files_; }
+  int32_t MaxDirs() const { return max_dirs_; }
+  int32_t MaxFiles() const { return max_files_; }
+
+  // Offset of local time from Greenwich in 15-minute units, taken when the
+  // compilation was last emptied (standard time, never daylight saving).
+  int16_t TimeZoneOffset() const { return time_zone_offset_; }
+  static const std::array<uint8_t, 2048>& ZeroSector();
+
+  // Sum of the files added since ClearAll, each rounded up to whole sectors.
+  int64_t TotalAddedBytes() const { return total_added_bytes_; }
+
+  // A folder by compilation path: "" and "\" give the root; one trailing
+  // backslash and letter case (ASCII) do not matter; null when none.
+  PDirEntry FindDir(const std::string& Path) const;
+  int32_t DirsCount() const { return live_dirs_ - 1; }  // folders without the root
+  int32_t FilesCount() const { return live_files_; }    // files and folder entries
+
+  // Sectors of the session the next job writes, at least 300 with
+  // WritePostGap (also when negative).
+  int64_t ImageSectors() const;
+
+  // The image header that Prepare builds; emptied by ClearAll.
+  THeaderStream HeaderStream;
+
+  // ---------------------------------------------------------------------
+  // Adding files and folders.
+
+  PFileEntry FindEntry(PDirEntry Dir, const std::string& LongName) const;
+  PFileEntry FindEntryByPath(const std::string& DirPath, const std::string& LongName) const;
+  // A folder from a search record; an existing folder of that path is
+  // returned as it is. Null when a table is full or a file of that name is
+  // already in Parent.
+  PDirEntry CreateDir(PDirEntry Parent, const TSearchRec& Rec);
+  // A folder by name (one leading and one trailing backslash removed);
+  // short name by the 13-character rule, dated now.
+  PDirEntry CreateDir(PDirEntry Parent, const std::string& Name, int32_t Attr);
+  // Creates every missing folder of Path; the last one, or null when Path
+  // ends with a backslash.
+  PDirEntry ForceDirPath(const std::string& Path);
+  // One file from a search record. 1 added, 0 not added.
+  int32_t InsertFile(PDirEntry Dir, const TSearchRec& Rec, bool ClearArchive,
+                     int32_t ImportedSector, const std::string& FullPath);
+  // One file by host path into DestPath (or, WithPath, into the folders of
+  // its source path). 1 added, 0 not added, 255 source not found.
+  int32_t InsertFile(const std::string& DestPath, const std::string& SourceFile, bool WithPath);
+  // The contents of a host folder (SourceDir begins with "/"), recursively.
+  // A compilation-style SourceDir (\name\) only creates the WithPath folder.
+  // 1 when the walk ran to its end, 0 when nothing was scanned or a folder
+  // could not be created (which stops the walk).
+  int32_t InsertDir(PDirEntry Dir, const std::string& SourceDir, bool ArchiveOnly, bool WithPath,
+                    bool Recursive, int32_t AttrMask, const std::string& Mask);
+  int32_t InsertDir(const std::string& DestPath, const std::string& SourceDir, bool ArchiveOnly,
+                    bool WithPath, bool Recursive, int32_t AttrMask, const std::string& Mask);
+
+  // ---------------------------------------------------------------------
+  // Editing the compilation.
+
+  // The entry after Cursor (the first when Cursor is null); Kind 1 for a
+  // folder entry, 2 for a file. False at the end, Cursor and Kind kept.
+  bool NextEntry(PDirEntry Dir, int32_t& Kind, PFileEntry& Cursor) const;
+  // Removes Entry (with everything below a folder entry) from Dir. 1, or 0
+  // when Entry is not in Dir.
+  int32_t RemoveEntry(PDirEntry Dir, PFileEntry Entry);
+  int32_t DeleteEntry(const std::string& DirPath, const std::string& LongName);
+  // Removes a folder with everything below it; false for the root and for
+  // a path that names no folder.
+  bool DeleteDir(const std::string& Path);
+  // Long name always; short name (upper-cased) only when NewShort (or
+  // NewLong when NewShort is empty) has at most 13 characters: then true.
+  bool RenameEntry(PFileEntry Entry, const std::string& NewLong, const std::string& NewShort);
+  int32_t RenameFile(const std::string& DirPath, const std::string& OldLongName,
+                     const std::string& NewShort, const std::string& NewLong);
+  // Appends a copy of a file entry to another folder's list.
+  bool CopyFile(const std::string& DestDirPath, const std::string& SrcDirPath,
+                int32_t ImportedSector, const std::string& LongName);
+  // Copies a folder's contents into another folder, recursively.
+  bool CopyDir(const std::string& DestPath, const std::string& SrcPath, bool ArchiveOnly);
+  // Clears the archive attribute of every written source marked ClearArchive.
+  bool ClearArchiveBits();
+
+  // ---------------------------------------------------------------------
+  // Layout results, filled by Prepare (image layout). Prepare itself and
+  // the other results (SessionStart, PvdSector, ..., FirstFileSector,
+  // SessionEnd) are added here by the layout.
+  int64_t SessionSectors = 0;  // set by Prepare, or by an image burn from its file
+
+  // ---------------------------------------------------------------------
+  // Added by later work: session import and file extraction from a disc;
+  // the jobs (BurnCD, SaveISO, burning an image file, erasing, AbortWrite)
+  // and their counters (BytesWritten, CacheFillPercent).
+
+ private:
+  struct WalkState;
+
+  PDirEntry NewDirEntry();
+  PFileEntry NewFileEntry();
+  // Appends to Dir's list and to its name index.
+  void LinkEntry(PDirEntry Dir, PFileEntry Entry);
+  // Takes Entry out of its folder's list and name index.
+  void UnlinkEntry(PFileEntry Entry);
+  void IndexName(PFileEntry Entry);
+  void UnindexName(PFileEntry Entry);
+  // Marks records removed; the tables drop them in one pass when next read.
+  void DiscardFile(PFileEntry Entry);
+  void DiscardDir(PDirEntry Dir);
+  void Compact() const;
+  void FreeAll();
+
+  enum class CreateResult { Created, Existing, TableFull, NameTaken };
+  PDirEntry CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, CreateResult& Result);
+  // Target folder of a WithPath add from a source folder path.
+  PDirEntry WithPathTarget(PDirEntry Dir, std::string SourceDir);
+  int32_t Walk(PDirEntry Dir, const std::string& SourceDir, bool ArchiveOnly, WalkState& State);
+  void Report(const char* Format, const std::string& A, const std::string& B = std::string());
+  bool CopyDirInto(const std::string& DestPath, PDirEntry Src, bool ArchiveOnly);
+
+  int32_t cache_size_ = kDefaultCacheSize;
+  bool erasing_ = false;
+
+  PDirEntry root_ = nullptr;
+  // The tables hold removed records (Removed set) until the next read
+  // compacts them, so that taking out a large folder, or many entries one
+  // after the other, costs one pass instead of one pass per entry.
+  mutable std::vector<PDirEntry> dir_table_;
+  mutable std::vector<PDirEntry> iso_dir_order_;
+  mutable std::vector<PDirEntry> joliet_dir_order_;
+  mutable std::vector<PFileEntry> file_table_;
+  mutable size_t removed_dirs_ = 0;
+  mutable size_t removed_files_ = 0;
+  int32_t live_dirs_ = 0;
+  int32_t live_files_ = 0;
+  int32_t max_dirs_ = 0;
+  int32_t max_files_ = 0;
+  uint64_t next_order_ = 0;
+  // Folders by Path (the root not included).
+  std::unordered_map<std::string, PDirEntry> dirs_by_path_;
+  int16_t time_zone_offset_ = 0;
+  int64_t total_added_bytes_ = 0;
 };

@@ -1,0 +1,2 @@
+// Editing the compilation.
+#include <gtest/gtest.h>
