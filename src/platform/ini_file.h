@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/utf8.h"  // SanitizeUtf8
+
 namespace platform {
 
 class IniFile {
@@ -56,8 +58,5 @@ class IniFile {
 // Hexadecimal takes up to 8 digits and wraps like a 32-bit register
 // ("$FFFFFFFF" is -1); decimal must fit 32-bit signed.
 std::optional<int32_t> ParseProfileInteger(std::string_view text);
-
-// Replaces every byte sequence that is not valid UTF-8 by U+FFFD.
-std::string SanitizeUtf8(std::string_view text);
 
 }  // namespace platform
