@@ -1,0 +1,20 @@
+#pragma once
+// Small helpers shared by the device tests.
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// "2A 00 12" -> {0x2A, 0x00, 0x12}
+inline std::vector<uint8_t> Hex(const std::string& text) {
+  std::vector<uint8_t> out;
+  std::istringstream in(text);
+  std::string byte;
+  while (in >> byte) out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+  return out;
+}
+
+inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
+  return {p, p + n};
+}
