@@ -79,7 +79,7 @@ class TzqCDBurner : public TSCSIDevice {
   std::string ISOFileName;
   bool WritePostGap = true;
   bool FinalizeTrack = true;
-  bool FinalizeDisc = false;
+  // FinalizeDisc comes from TSCSIDevice: the write-parameters page reads it.
   bool UnderrunProtection = true;
   bool TestWrite = false;
   bool PerformOPC = false;
