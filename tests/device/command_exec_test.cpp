@@ -72,13 +72,13 @@ TEST(Exec, CompletesTheBlockAndAppliesTheTimeoutFloor) {
   EXPECT_EQ(s.SRB_Lun, 1);
   EXPECT_EQ(s.SRB_SenseLen, 14);
   EXPECT_EQ(s.CDBByte[1], 0x3F) << "LUN in bits 7-5, bits 4-0 kept";
-  EXPECT_NE(s.SRB_PostProc, nullptr) << "event notification carries an eventfd";
+  EXPECT_NE(Val(s.SRB_PostProc), nullptr) << "event notification carries an eventfd";
   EXPECT_EQ(srb.SRB_Status, SS_COMP);
 
   SRB_ExecSCSICmd quiet = Block(0x00, 6, 0x00);
   dev.ExecSCSICommand(quiet, 60000);
   EXPECT_EQ(dev.LastTimeoutMs, 60000);
-  EXPECT_EQ(drive.sent[1].srb.SRB_PostProc, nullptr) << "no event without 40h";
+  EXPECT_EQ(Val(drive.sent[1].srb.SRB_PostProc), nullptr) << "no event without 40h";
 }
 
 TEST(Exec, OpcodeFFIsANoOperation) {

@@ -131,7 +131,7 @@ TEST_P(OperationTest, BuildsItsCommandBlock) {
             std::vector<uint8_t>(kCdbSize - cdb.size(), 0))
       << "bytes past the CDB stay zero";
   EXPECT_EQ(srb.SRB_Flags, c.flags);
-  EXPECT_EQ(srb.SRB_BufLen, c.length);
+  EXPECT_EQ(Val(srb.SRB_BufLen), c.length);
   EXPECT_EQ(srb.SRB_BufPointer == nullptr, c.length == 0);
   EXPECT_EQ(srb.SRB_SenseLen, 14);
   EXPECT_EQ(dev.LastTimeoutMs, c.timeout);
@@ -188,11 +188,11 @@ TEST(Operations, LengthsLargerThanTheBufferAreCutToIt) {
   dev.ModeSense10(0x2A, small, false, 128, 200);
   dev.SendCueSheet(small, 1000);
   ASSERT_EQ(drive.sent.size(), 4u);
-  EXPECT_EQ(drive.sent[0].srb.SRB_BufLen, 16u);
+  EXPECT_EQ(Val(drive.sent[0].srb.SRB_BufLen), 16u);
   EXPECT_EQ(drive.sent[0].srb.CDBByte[8], 16);
-  EXPECT_EQ(drive.sent[1].srb.SRB_BufLen, 16u);
-  EXPECT_EQ(drive.sent[2].srb.SRB_BufLen, 128u) << "MODE SENSE reads into its own buffer";
-  EXPECT_EQ(drive.sent[3].srb.SRB_BufLen, 16u);
+  EXPECT_EQ(Val(drive.sent[1].srb.SRB_BufLen), 16u);
+  EXPECT_EQ(Val(drive.sent[2].srb.SRB_BufLen), 128u) << "MODE SENSE reads into its own buffer";
+  EXPECT_EQ(Val(drive.sent[3].srb.SRB_BufLen), 16u);
 }
 
 TEST(Operations, LunIsPutIntoCdbByteOne) {
@@ -369,7 +369,7 @@ TEST(Write10, RefusedRequestIsAFailure) {
   EXPECT_TRUE(dev.Write10(0, 1, 0x50, block.size(), block));
   drive.OnCommand([](SRB_ExecSCSICmd& srb) { ScriptedDrive::CheckCondition(srb, 3, 0x0C, 0); });
   EXPECT_FALSE(dev.Write10(0, 1, 0x50, block.size(), block));
-  EXPECT_EQ(drive.sent.back().srb.SRB_BufPointer, block.data()) << "no copy of the data";
+  EXPECT_EQ(Val(drive.sent.back().srb.SRB_BufPointer), block.data()) << "no copy of the data";
 }
 
 }  // namespace

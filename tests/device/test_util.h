@@ -15,6 +15,13 @@ inline std::vector<uint8_t> Hex(const std::string& text) {
   return out;
 }
 
+// A field of a packed request block as a value (test macros take references,
+// which must not bind to its unaligned fields).
+template <typename T>
+T Val(T v) {
+  return v;
+}
+
 inline std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
   return {p, p + n};
 }
