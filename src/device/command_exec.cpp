@@ -42,7 +42,7 @@ bool PollStatus(const SRB_ExecSCSICmd& srb, int32_t timeout_ms) {
   return true;
 }
 
-std::string TimeOfDay() {
+[[maybe_unused]] std::string TimeOfDay() {
   using namespace std::chrono;
   auto now = system_clock::now();
   std::time_t t = system_clock::to_time_t(now);
