@@ -97,6 +97,8 @@ namespace {
 TSearchRec FolderRecord(std::string Name, int32_t Attr) {
   if (Name.starts_with('\\')) Name.erase(0, 1);
   if (Name.ends_with('\\')) Name.pop_back();
+  for (char& c : Name)
+    if (c == '\\') c = '_';
   TSearchRec rec;
   rec.AlternateName = burner::FolderShortName(Name);
   rec.Name = std::move(Name);
