@@ -140,19 +140,24 @@ PDirEntry TzqCDBurner::ForceDirPath(const std::string& Path) {
 
 int32_t TzqCDBurner::InsertFile(PDirEntry Dir, const TSearchRec& Rec, bool ClearArchive,
                                 int32_t ImportedSector, const std::string& FullPath) {
+  return AddFileRecord(Dir, TSearchRec(Rec), ClearArchive, ImportedSector, std::string(FullPath));
+}
+
+int32_t TzqCDBurner::AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearArchive,
+                                   int32_t ImportedSector, std::string&& FullPath) {
   if (Dir == nullptr || Dir->Removed) return 0;
   std::string short_name =
-      Rec.AlternateName.empty() ? burner::UpperAscii(Rec.Name) : Rec.AlternateName;
-  std::string long_name = Rec.Name;
+      Rec.AlternateName.empty() ? burner::UpperAscii(Rec.Name) : std::move(Rec.AlternateName);
+  std::string long_name = std::move(Rec.Name);
   if ((Rec.Attr & platform::faDirectory) == 0) {
     if (short_name.find('.') == std::string::npos) short_name += '.';
     if (long_name.find('.') == std::string::npos) long_name += '.';
   }
-  const std::string shown = FullPath.empty() ? long_name : Shown(FullPath);
+  const auto shown = [&] { return FullPath.empty() ? long_name : Shown(FullPath); };
   // One extent of the image holds less than 4 GiB, and a file is never
   // split over several.
   if (Rec.SizeHigh != 0) {
-    Report(msg::kFileTooLarge, shown);
+    Report(msg::kFileTooLarge, shown());
     return 0;
   }
   TDateTime date = platform::DosDateTimeToDateTime(static_cast<uint32_t>(Rec.Time));
@@ -161,7 +166,7 @@ int32_t TzqCDBurner::InsertFile(PDirEntry Dir, const TSearchRec& Rec, bool Clear
   if (OnAddFile)
     OnAddFile(this, FullPath, long_name, short_name, date, Rec.Attr, Rec.FullSize(), skip);
   if (skip) {
-    Report(too_long ? msg::kNameTooLong : msg::kFileSkipped, shown);
+    Report(too_long ? msg::kNameTooLong : msg::kFileSkipped, shown());
     return 0;
   }
   // The name is looked up as it will be stored, after the handler had its
@@ -169,12 +174,12 @@ int32_t TzqCDBurner::InsertFile(PDirEntry Dir, const TSearchRec& Rec, bool Clear
   PFileEntry target = FindEntry(Dir, long_name);
   if (target != nullptr) {
     if (!ReplaceFile) {
-      Report(msg::kFileExists, shown);
+      Report(msg::kFileExists, shown());
       return 0;
     }
     if (IsFolderEntry(target)) {
       // Replacing would leave a file entry holding a whole folder.
-      Report(msg::kFolderExists, shown);
+      Report(msg::kFolderExists, shown());
       return 0;
     }
     if (target->Imported == 0) total_added_bytes_ -= RoundUpToSector(target->Size);
@@ -190,7 +195,7 @@ int32_t TzqCDBurner::InsertFile(PDirEntry Dir, const TSearchRec& Rec, bool Clear
   target->JolietSize = Rec.SizeLow;
   target->Attr = Rec.Attr;
   target->DateTime = date;
-  target->SourcePath = FullPath;
+  target->SourcePath = std::move(FullPath);
   target->ClearArchive = ClearArchive ? 1 : 0;
   if (ImportedSector != 0) {
     target->IsoSector = ImportedSector;
@@ -257,9 +262,9 @@ int32_t TzqCDBurner::InsertFile(const std::string& DestPath, const std::string& 
       return 0;
     }
   }
-  rec.Name = burner::CompilationName(rec.RawName);
+  burner::MakeCompilationName(rec.Name);
   if (rec.Name != rec.RawName) Report(msg::kNameChanged, shown, rec.Name);
-  return InsertFile(target, rec, false, 0, SourceFile);
+  return AddFileRecord(target, std::move(rec), false, 0, std::string(SourceFile));
 }
 
 PDirEntry TzqCDBurner::WithPathTarget(PDirEntry Dir, std::string SourceDir) {
@@ -359,9 +364,9 @@ int32_t TzqCDBurner::Walk(PDirEntry Dir, const std::string& SourceDir, bool Arch
       continue;
     }
     if (ArchiveOnly && (rec.Attr & platform::faArchive) == 0) continue;
-    rec.Name = burner::CompilationName(rec.RawName);
-    if (rec.Name != rec.RawName) Report(msg::kNameChanged, Shown(full), rec.Name);
-    InsertFile(Dir, rec, ArchiveOnly, 0, full);
+    if (burner::MakeCompilationName(rec.Name) || rec.Name != rec.RawName)
+      Report(msg::kNameChanged, Shown(full), rec.Name);
+    AddFileRecord(Dir, std::move(rec), ArchiveOnly, 0, std::move(full));
   }
   search.Close();
 

@@ -158,26 +158,21 @@ PDirEntry TzqCDBurner::FindDir(const std::string& Path) const {
 }
 
 void TzqCDBurner::IndexName(PFileEntry Entry) {
-  Entry->Owner->Names.emplace(burner::UpperAscii(Entry->LongName), Entry);
+  Entry->Owner->Names.Insert(burner::NameKey(Entry->LongName), Entry);
 }
 
 void TzqCDBurner::UnindexName(PFileEntry Entry) {
-  auto& names = Entry->Owner->Names;
-  const auto [first, last] = names.equal_range(burner::UpperAscii(Entry->LongName));
-  for (auto it = first; it != last; ++it) {
-    if (it->second == Entry) {
-      names.erase(it);
-      return;
-    }
-  }
+  Entry->Owner->Names.Erase(burner::NameKey(Entry->LongName), Entry);
 }
 
 PFileEntry TzqCDBurner::FindEntry(PDirEntry Dir, const std::string& LongName) const {
   if (Dir == nullptr || Dir->Removed) return nullptr;
-  const auto [first, last] = Dir->Names.equal_range(burner::UpperAscii(LongName));
   PFileEntry found = nullptr;
-  for (auto it = first; it != last; ++it)
-    if (found == nullptr || it->second->Order < found->Order) found = it->second;
+  Dir->Names.ForEach(burner::NameKey(LongName), [&](PFileEntry e) {
+    if ((found == nullptr || e->Order < found->Order) &&
+        burner::SameUpperAscii(e->LongName, LongName))
+      found = e;
+  });
   return found;
 }
 
@@ -223,7 +218,7 @@ void TzqCDBurner::DiscardFile(PFileEntry Entry) {
 void TzqCDBurner::DiscardDir(PDirEntry Dir) {
   const auto it = dirs_by_path_.find(Dir->Path);
   if (it != dirs_by_path_.end() && it->second == Dir) dirs_by_path_.erase(it);
-  Dir->Names.clear();
+  Dir->Names.Clear();
   Dir->FirstChild = nullptr;
   Dir->LastChild = nullptr;
   Dir->Removed = true;

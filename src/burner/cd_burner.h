@@ -224,6 +224,8 @@ class TzqCDBurner : public TSCSIDevice {
   void FreeAll();
 
   enum class CreateResult { Created, Existing, TableFull, NameTaken };
+  int32_t AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearArchive, int32_t ImportedSector,
+                        std::string&& FullPath);
   PDirEntry CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, CreateResult& Result);
   // Target folder of a WithPath add from a source folder path.
   PDirEntry WithPathTarget(PDirEntry Dir, std::string SourceDir);

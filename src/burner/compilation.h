@@ -7,7 +7,8 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+
+#include "burner/name_index.h"
 
 #include "platform/date_time.h"
 
@@ -38,9 +39,10 @@ struct TDEntry {
   // Kept by the component's operations; change the list only through them.
   PFileEntry LastChild = nullptr;  // tail of the list
   PFileEntry Entry = nullptr;      // this folder's entry in its parent's list (none for the root)
-  // Entries by upper-cased long name (ASCII letters only); several entries
-  // may share a key, the earliest in the list is the one found.
-  std::unordered_multimap<std::string, PFileEntry> Names;
+  // Entries by the hash of their upper-cased long name (ASCII letters
+  // only); entries of one name share a key, the earliest in the list is the
+  // one found.
+  TNameIndex Names;
   bool Removed = false;  // taken out; freed when the tables are next compacted
 };
 

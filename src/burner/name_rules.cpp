@@ -23,6 +23,15 @@ bool SameUpperAscii(std::string_view A, std::string_view B) {
   return true;
 }
 
+uint64_t NameKey(std::string_view Name) {
+  uint64_t h = 14695981039346656037ull;
+  for (char c : Name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  return h;
+}
+
 std::string FolderShortName(std::string_view Name) {
   std::string out;
   size_t pos = 0;
@@ -40,9 +49,19 @@ std::string FolderShortName(std::string_view Name) {
 
 std::string CompilationName(std::string_view HostName) {
   std::string out = platform::SanitizeUtf8(HostName);
-  for (char& c : out)
-    if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  MakeCompilationName(out);
   return out;
+}
+
+bool MakeCompilationName(std::string& Name) {
+  bool changed = false;
+  for (char& c : Name) {
+    if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = '_';
+      changed = true;
+    }
+  }
+  return changed;
 }
 
 std::string HostToCompilationPath(std::string_view HostPath) {

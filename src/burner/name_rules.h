@@ -2,6 +2,7 @@
 // Name rules of the compilation: upper-casing, folder short names, and how
 // names and paths from the host become compilation names and paths.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ std::string UpperAscii(std::string_view Text);
 // Compares as UpperAscii(A) == UpperAscii(B) would.
 bool SameUpperAscii(std::string_view A, std::string_view B);
 
+// Hash of a name as UpperAscii would spell it (FNV-1a, 64 bits), for the
+// folders' name indexes.
+uint64_t NameKey(std::string_view Name);
+
 // Short name of a folder created by name: the first 13 characters, a-z
 // upper-cased, every character below 33 or above 122 replaced by "_".
 std::string FolderShortName(std::string_view Name);
@@ -20,6 +25,9 @@ std::string FolderShortName(std::string_view Name);
 // U+FFFD for each invalid byte, and "\" (the compilation's separator) and
 // control characters replaced by "_".
 std::string CompilationName(std::string_view HostName);
+// The same on a name that already is valid UTF-8, in place; true when it
+// changed.
+bool MakeCompilationName(std::string& Name);
 
 // A source path on the host begins with "/"; anything else (such as \name\)
 // is a compilation-style path that names nothing on disk.

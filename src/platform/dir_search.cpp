@@ -50,12 +50,14 @@ DirSearch::~DirSearch() {
 bool DirSearch::Open(const std::string& Folder) {
   Close();
   raw_.clear();
+  names_.clear();
   alternates_.clear();
   next_ = 0;
   error_ = 0;
   xattrs_ = true;
   folder_ = Folder.empty() ? "./" : Folder;
   if (folder_.back() != '/') folder_ += '/';
+  path_ = folder_;
   dir_ = opendir(folder_.c_str());
   if (dir_ == nullptr) {
     error_ = errno;
@@ -70,20 +72,20 @@ bool DirSearch::Open(const std::string& Folder) {
     }
     if (!Dots(d->d_name)) raw_.emplace_back(d->d_name);
   }
-  std::vector<std::string> names;
-  names.reserve(raw_.size());
-  for (const std::string& r : raw_) names.push_back(SanitizeUtf8(r));
-  alternates_ = SynthesizeAlternateNames(names);
+  names_.reserve(raw_.size());
+  for (const std::string& r : raw_) names_.push_back(SanitizeUtf8(r));
+  alternates_ = SynthesizeAlternateNames(names_);
   return true;
 }
 
 bool DirSearch::Next(TSearchRec& Rec) {
   if (dir_ == nullptr || next_ >= raw_.size()) return false;
   const size_t i = next_++;
+  // Each entry is handed out once: its names move into the record.
   Rec = TSearchRec{};
-  Rec.RawName = raw_[i];
-  Rec.Name = SanitizeUtf8(Rec.RawName);
-  Rec.AlternateName = alternates_[i];
+  Rec.RawName = std::move(raw_[i]);
+  Rec.Name = std::move(names_[i]);
+  Rec.AlternateName = std::move(alternates_[i]);
   struct stat st {};
   const int dfd = dirfd(dir_);
   if (fstatat(dfd, Rec.RawName.c_str(), &st, 0) != 0) {
@@ -92,8 +94,9 @@ bool DirSearch::Next(TSearchRec& Rec) {
     return true;
   }
   FillFromStat(Rec, st);
-  const std::string path = folder_ + Rec.RawName;
-  Rec.Attr = AttrFromStat(st, Rec.Name, Rec.Kind == TSearchKind::Special ? nullptr : path.c_str(),
+  path_.resize(folder_.size());
+  path_ += Rec.RawName;
+  Rec.Attr = AttrFromStat(st, Rec.Name, Rec.Kind == TSearchKind::Special ? nullptr : path_.c_str(),
                           &xattrs_);
   if (Rec.Kind == TSearchKind::File && MaybeUnreadable(st) &&
       faccessat(dfd, Rec.RawName.c_str(), R_OK, AT_EACCESS) != 0)

@@ -59,6 +59,8 @@ class DirSearch {
   DIR* dir_ = nullptr;
   std::string folder_;  // with a trailing "/"
   std::vector<std::string> raw_;
+  std::vector<std::string> names_;
+  std::string path_;  // folder_ + the current name, for calls that need a path
   std::vector<std::string> alternates_;
   size_t next_ = 0;
   int error_ = 0;
