@@ -14,6 +14,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)s;
   (void)ini.ReadString("Options", "VolumeLable", "");
   (void)platform::ParseProfileInteger(bytes.substr(0, 64));
-  (void)platform::SanitizeUtf8(bytes);
   return 0;
 }

@@ -103,6 +103,25 @@ void TItemListModel::Remove(int row) {
   endRemoveRows();
 }
 
+void TItemListModel::RemoveRows(std::vector<int> rows) {
+  if (rows.empty()) return;
+  if (rows.size() == 1) {
+    Remove(rows.front());
+    return;
+  }
+  std::vector<bool> gone(FItems.size(), false);
+  for (int r : rows) {
+    if (r >= 0 && r < Count()) gone[static_cast<std::size_t>(r)] = true;
+  }
+  beginResetModel();
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < FItems.size(); ++i) {
+    if (!gone[i]) FItems[out++] = std::move(FItems[i]);
+  }
+  FItems.resize(out);
+  endResetModel();
+}
+
 void TItemListModel::SetCaption(int row, const QString& caption) {
   if (row < 0 || row >= Count()) return;
   FItems[static_cast<std::size_t>(row)].Caption = caption;

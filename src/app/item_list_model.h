@@ -38,6 +38,8 @@ class TItemListModel : public QAbstractTableModel {
   void SetItems(std::vector<TListItem> items);
   int Append(TListItem item);
   void Remove(int row);
+  // Removes many rows in one pass (any order, no repeats).
+  void RemoveRows(std::vector<int> rows);
   void SetCaption(int row, const QString& caption);
   const TListItem& Item(int row) const { return FItems[static_cast<std::size_t>(row)]; }
   int Count() const { return static_cast<int>(FItems.size()); }

@@ -92,11 +92,13 @@ TFGUI::TFGUI(TGuiEnvironment env, QWidget* parent) : QMainWindow(parent), FEnv(s
   Timer1->setInterval(500);
   connect(Timer1, &QTimer::timeout, this, &TFGUI::Timer1Timer);
 
+  ConnectCompilationView();
   TApplication::SetExceptionHandler(
       [this](const QString& message) { ApplicationEvents1Exception(message); });
 }
 
 TFGUI::~TFGUI() {
+  ConnectCompilationView();
   TApplication::SetExceptionHandler(nullptr);
 }
 
@@ -410,10 +412,11 @@ void TFGUI::FormCreate() {
   FErrorPosition = QStringLiteral("After Burner SpeedDropDown");
 
   ReadSettingsFile();
+  zqCDBurner1.StripSourcePath = true;
   FErrorPosition = QStringLiteral("After ini Free");
 
   zqCDBurner1.DebugMsg(" ", 0);
-  NewCompilation();
+  zqCDBurner1.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
   FErrorPosition = QStringLiteral("After Burner DebugMsg, ClearAll");
   cboSpeedDropDown();
   tvwISO->setCurrentItem(tvwISO->topLevelItem(0));

@@ -3,6 +3,7 @@
 // for the life of the process and drives everything through it.
 
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,7 @@ class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TItemListModel;
+struct TListItem;
 class TzqExDragDrop;
 
 // What the window needs from the machine it runs on; tests put their own
@@ -143,6 +145,53 @@ class TFGUI : public QMainWindow {
 
   const TGuiEnvironment& Environment() const { return FEnv; }
 
+  // ---- The compilation view.
+  struct TSourceItem {
+    QString Path;  // full host path
+    bool IsFolder = false;
+  };
+  QTreeWidgetItem* RootNode() const;
+  // The current folder's node (the root or a folder node); null before the
+  // creation sequence has made one current.
+  QTreeWidgetItem* CurrentFolderNode() const;
+  // "\" for the root, else the parent's path + "\" + the node's text.
+  QString GetNodePath(QTreeWidgetItem* node) const;
+  // A node path as the burner takes it: "\Docs\2004\" (the root stays "\").
+  static QString NormalisePath(const QString& nodePath);
+  QString NodeFolderPath(QTreeWidgetItem* node) const;
+  // Adds files and folders from disk to the folder of `node`, as the Add
+  // dialog and a drop on the item list do.
+  void AddSourceItems(QTreeWidgetItem* node, const std::vector<TSourceItem>& items);
+  void AddSourceItem(QTreeWidgetItem* N, const QString& P, bool IsFolder, const QString& Source);
+  void RefreshFolderNode(QTreeWidgetItem* N);
+  int64_t GetFolderSize(PDirEntry D) const;
+  void RefreshTotalSpace();
+  // Makes the folder of a list item the current folder.
+  void OpenListFolder(int row);
+
+  // The burner's add callbacks.
+  void zqCDBurner1AddFile(TzqCDBurner* Sender, const std::string& FullPath,
+                          std::string& LongFileName, std::string& ShortFileName,
+                          TDateTime& DateTime, int32_t Attr, int64_t FileSize, bool& Skip);
+  void zqCDBurner1AddDir(TzqCDBurner* Sender, std::string& LongName, std::string& ShortName,
+                         bool& Skip);
+
+ public slots:
+  void actNewExecute();
+  void actAddExecute();
+  void actDeleteExecute();
+  void actDeleteAllExecute();
+  void actRenameExecute();
+  void actCreateFolderExecute();
+  void actSelectAllExecute();
+  void actPropertyExecute();
+  void tvwISOChange(QTreeWidgetItem* N);
+  void tvwISOExpanded(QTreeWidgetItem* N);
+  // An in-place edit of item `row` was confirmed with `S`.
+  void lvwISORootEdited(int row, const QString& S);
+
+ public:
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -181,9 +230,25 @@ class TFGUI : public QMainWindow {
   void ReadSettingsFile();
   void CurrentBurnerSettings(platform::ProgramSettings& s) const;
   void ApplySettingsToBurner(const platform::ProgramSettings& s);
-  void NewCompilation();
+  void ConnectCompilationView();
+  // Lets the window repaint now and then during a long add.
+  void PumpEvents();
+  // What an add left out, gathered from the add callbacks and the
+  // burner's log channel, and shown in the status bar afterwards.
+  void BeginAddReport();
+  void EndAddReport();
+  void CountLeftOut(const QString& reason);
+  // The list item of a compilation entry.
+  static TListItem ItemOf(const TFEntry* entry);
   // Turns every command and control of the busy state on or off.
   void SetCommandsEnabled(bool value);
 
   TGuiEnvironment FEnv;
+  qint64 FLastPump = 0;
+  struct TAddReport {
+    int LeftOut = 0;
+    QMap<QString, int> Reasons;  // reason -> count
+    QStringList Details;         // the burner's own texts, for the tool tip
+  } FReport;
+  TOnDebugMsg FSavedDebugHandler;
 };

@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/utf8.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -31,49 +33,16 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// UTF-16 little-endian (after its mark) to UTF-8; a lone surrogate or an odd
-// last byte becomes U+FFFD.
+// UTF-16 little-endian (after its mark) to UTF-8; an odd last byte is
+// dropped and an unpaired surrogate becomes U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  auto unit = [&](std::size_t i) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8);
-  };
-  std::size_t i = 0;
-  while (i + 1 < bytes.size()) {
-    uint32_t u = unit(i);
-    i += 2;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < bytes.size()) {
-      uint32_t low = unit(i);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        i += 2;
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        continue;
-      }
-    }
-    AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                   (static_cast<uint8_t>(bytes[i + 1]) << 8));
   }
-  if (i < bytes.size()) AppendUtf8(out, 0xFFFD);
-  return out;
+  return Utf16ToUtf8(units);
 }
 
 int HexDigit(char c) {
