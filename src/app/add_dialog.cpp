@@ -129,6 +129,9 @@ TfrmAdd::TfrmAdd(TFGUI* owner) : QDialog(owner), FGUI(owner) {
 
   connect(tvwDir->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { FolderChosen(current); });
+  // The tree loads as it goes; keep the chosen folder in sight.
+  connect(FolderModel, &QFileSystemModel::directoryLoaded, this,
+          [this] { tvwDir->scrollTo(tvwDir->currentIndex()); });
   connect(tvwDir, &QAbstractItemView::doubleClicked, this, &TfrmAdd::actAddExecute);
   connect(lvwFiles, &QAbstractItemView::doubleClicked, this, &TfrmAdd::actAddExecute);
   connect(ShellComboBox1, qOverload<int>(&QComboBox::activated), this,
@@ -141,6 +144,9 @@ TfrmAdd::TfrmAdd(TFGUI* owner) : QDialog(owner), FGUI(owner) {
 
 void TfrmAdd::FillLocations() {
   QStyle* s = style();
+  // The first entry always names the folder the tree shows.
+  ShellComboBox1->addItem(s->standardIcon(QStyle::SP_DirOpenIcon), QString(), QString());
+  ShellComboBox1->insertSeparator(1);
   ShellComboBox1->addItem(s->standardIcon(QStyle::SP_DirHomeIcon), QDir::homePath(),
                           QDir::homePath());
   ShellComboBox1->addItem(s->standardIcon(QStyle::SP_ComputerIcon), QStringLiteral("/"),
@@ -177,13 +183,18 @@ void TfrmAdd::FolderChosen(const QModelIndex& index) {
   LastFolder() = folder;
   lvwFiles->setRootIndex(FileModel->setRootPath(folder));
   lvwFiles->clearSelection();
-  int at = ShellComboBox1->findData(folder);
-  if (at >= 0) ShellComboBox1->setCurrentIndex(at);
+  ShellComboBox1->setItemText(0, QDir::toNativeSeparators(folder));
+  ShellComboBox1->setItemData(0, folder);
+  ShellComboBox1->setCurrentIndex(0);
 }
 
-void TfrmAdd::actSelectAllExecute() { lvwFiles->selectAll(); }
+void TfrmAdd::actSelectAllExecute() {
+  lvwFiles->selectAll();
+}
 
-void TfrmAdd::actUnselectExecute() { lvwFiles->clearSelection(); }
+void TfrmAdd::actUnselectExecute() {
+  lvwFiles->clearSelection();
+}
 
 void TfrmAdd::actSelInvExecute() {
   QModelIndex root = lvwFiles->rootIndex();
@@ -217,7 +228,14 @@ void TfrmAdd::actAddExecute() {
     QString folder = SelectedFolder();
     if (!folder.isEmpty()) items.push_back({folder, true});
   }
+  // The browser's views do not repaint while the add runs: laying out a
+  // large folder that is still loading would hold up the window's own
+  // repaints.
   SetControlsEnabled(false);
+  lvwFiles->setUpdatesEnabled(false);
+  tvwDir->setUpdatesEnabled(false);
   FGUI->AddSourceItems(node, items);
+  lvwFiles->setUpdatesEnabled(true);
+  tvwDir->setUpdatesEnabled(true);
   SetControlsEnabled(true);
 }

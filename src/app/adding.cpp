@@ -22,7 +22,9 @@ constexpr int kMaxFolderNameChars = 127;
 // The window repaints at least this often while an add runs.
 constexpr qint64 kPumpIntervalMs = 100;
 
-std::string ToStd(const QString& s) { return s.toUtf8().toStdString(); }
+std::string ToStd(const QString& s) {
+  return s.toUtf8().toStdString();
+}
 
 const QString kNameTooLong = QStringLiteral("names too long");
 const QString kRecycleBin = QStringLiteral("recycle bins");
@@ -67,9 +69,11 @@ void TFGUI::PumpEvents() {
   qint64 now = QDateTime::currentMSecsSinceEpoch();
   if (now - FLastPump < kPumpIntervalMs) return;
   FLastPump = now;
-  // Paint and timer events only: nothing the user does can start another
-  // command in the middle of this one.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Only the repaints that are due: no user input, so that nothing can start
+  // another command in the middle of this one, and none of the other work
+  // waiting in the loop (the Add dialog's file list still loading a large
+  // folder can take seconds per step) to hold up the add.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 void TFGUI::BeginAddReport() {

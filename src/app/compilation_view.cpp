@@ -25,7 +25,9 @@ namespace {
 
 constexpr int kMaxEditedNameChars = 106;
 
-std::string ToStd(const QString& s) { return s.toUtf8().toStdString(); }
+std::string ToStd(const QString& s) {
+  return s.toUtf8().toStdString();
+}
 QString FromStd(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
@@ -132,9 +134,13 @@ void TFGUI::ConnectCompilationView() {
   };
 }
 
-QTreeWidgetItem* TFGUI::RootNode() const { return tvwISO->topLevelItem(0); }
+QTreeWidgetItem* TFGUI::RootNode() const {
+  return tvwISO->topLevelItem(0);
+}
 
-QTreeWidgetItem* TFGUI::CurrentFolderNode() const { return tvwISO->currentItem(); }
+QTreeWidgetItem* TFGUI::CurrentFolderNode() const {
+  return tvwISO->currentItem();
+}
 
 QString TFGUI::GetNodePath(QTreeWidgetItem* node) const {
   if (node == nullptr || node->parent() == nullptr) return QStringLiteral("\\");
@@ -320,8 +326,8 @@ void TFGUI::lvwISORootEdited(int row, const QString& edited) {
     // the copy is whole, so a full compilation loses nothing.
     const std::string newPath = ToStd(p + s + QLatin1Char('\\'));
     const std::string oldPath = ToStd(p + old + QLatin1Char('\\'));
-    zqCDBurner1.InsertDir(ToStd(p), ToStd(QLatin1Char('\\') + s + QLatin1Char('\\')),
-                          FArchiveFiles, true, true, 63, "*.*");
+    zqCDBurner1.InsertDir(ToStd(p), ToStd(QLatin1Char('\\') + s + QLatin1Char('\\')), FArchiveFiles,
+                          true, true, 63, "*.*");
     PDirEntry created = zqCDBurner1.FindDir(newPath);
     if (created == nullptr) {
       dxstbOne->setText(QStringLiteral("\"%1\" not renamed: the compilation is full.").arg(old));
@@ -365,7 +371,8 @@ void TFGUI::actCreateFolderExecute() {
                         63, "*.*");
   PFileEntry entry = zqCDBurner1.FindEntryByPath(ToStd(p), ToStd(name));
   if (entry == nullptr || !IsFolderEntry(entry)) {
-    dxstbOne->setText(QStringLiteral("Folder \"%1\" not created: the compilation is full.").arg(name));
+    dxstbOne->setText(
+        QStringLiteral("Folder \"%1\" not created: the compilation is full.").arg(name));
     return;
   }
   auto* child = new QTreeWidgetItem(node, QStringList{name});
@@ -378,7 +385,9 @@ void TFGUI::actCreateFolderExecute() {
   lvwISORoot->setCurrentIndex(index);
 }
 
-void TFGUI::actSelectAllExecute() { lvwISORoot->selectAll(); }
+void TFGUI::actSelectAllExecute() {
+  lvwISORoot->selectAll();
+}
 
 int64_t TFGUI::GetFolderSize(PDirEntry D) const {
   int64_t total = 0;

@@ -191,7 +191,6 @@ class TFGUI : public QMainWindow {
   void lvwISORootEdited(int row, const QString& S);
 
  public:
-
  protected:
   void closeEvent(QCloseEvent* event) override;
 

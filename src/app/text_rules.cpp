@@ -10,7 +10,9 @@ int CharCount(const QString& s) {
   return n;
 }
 
-int CharCount(const std::string& utf8) { return static_cast<int>(platform::Utf8Length(utf8)); }
+int CharCount(const std::string& utf8) {
+  return static_cast<int>(platform::Utf8Length(utf8));
+}
 
 QString LeftChars(const QString& s, int n) {
   int seen = 0;

@@ -48,11 +48,12 @@ TDialogLog AnswerDialogs(const std::function<void()>& fn,
                          const std::function<void(QWidget*)>& other) {
   TDialogLog log;
   std::size_t next = 0;
+  QWidget* driving = nullptr;  // the dialog `other` is working on
   QTimer timer;
   timer.setInterval(5);
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* w = QApplication::activeModalWidget();
-    if (w == nullptr || !w->isVisible()) return;
+    if (w == nullptr || !w->isVisible() || w == driving) return;
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
       log.Messages.append(box->text());
       box->buttons().first()->click();
@@ -69,7 +70,9 @@ TDialogLog AnswerDialogs(const std::function<void()>& fn,
       }
     } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
       if (other) {
+        driving = dialog;
         other(dialog);
+        driving = nullptr;
       } else {
         dialog->reject();
       }

@@ -57,8 +57,8 @@ void Select(TFGUI& w, const QStringList& captions) {
   for (const QString& c : captions) {
     int row = RowOf(w, c);
     QVERIFY2(row >= 0, qPrintable(c));
-    w.lvwISORoot->selectionModel()->select(
-        w.lvwModel->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w.lvwISORoot->selectionModel()->select(w.lvwModel->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w.lvwISORoot->setCurrentIndex(w.lvwModel->index(row, 0));
   }
   w.lvwISORoot->selectionModel()->select(w.lvwModel->index(RowOf(w, captions.first()), 0),
@@ -68,9 +68,9 @@ void Select(TFGUI& w, const QStringList& captions) {
 // Renames through the list's own editor: Rename, type, Enter.
 TDialogLog RenameInPlace(TFGUI& w, const QString& caption, const QString& text) {
   Select(w, {caption});
-  w.lvwISORoot->selectionModel()->select(w.lvwModel->index(RowOf(w, caption), 0),
-                                         QItemSelectionModel::ClearAndSelect |
-                                             QItemSelectionModel::Rows);
+  w.lvwISORoot->selectionModel()->select(
+      w.lvwModel->index(RowOf(w, caption), 0),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   return AnswerDialogs([&] {
     w.actRename->trigger();
     auto* editor = w.lvwISORoot->viewport()->findChild<QLineEdit*>();
@@ -152,8 +152,7 @@ void TCompilationViewTest::settingsReadAtCreation_data() {
       << false << false << false << true << false << false << "" << 0x600000;
   QTest::newRow("Chinese label, misspelling kept")
       << QByteArray("[Options]\nVolumeLabel=wrong key\nVolumeLable=\xE5\x85\x89\xE7\x9B\x98\n")
-      << false << false << false << false << false << false << QString::fromUtf8("光盘")
-      << 4194304;
+      << false << false << false << false << false << false << QString::fromUtf8("光盘") << 4194304;
   QTest::newRow("other section") << QByteArray("[Settings]\nArchiveFiles=1\n") << false << false
                                  << false << false << false << false << "" << 4194304;
 }
@@ -193,10 +192,9 @@ void TCompilationViewTest::addingFoldersAndFiles() {
   QString notes = p.MakeFile("src/notes.txt", 3);
   QString makefile = p.MakeFile("src/Makefile", 3);
 
-  w.AddSourceItems(w.CurrentFolderNode(), {{p.Root() + "/src/Data/Photos", true},
-                                           {notes, false},
-                                           {makefile, false},
-                                           {"/", true}});
+  w.AddSourceItems(
+      w.CurrentFolderNode(),
+      {{p.Root() + "/src/Data/Photos", true}, {notes, false}, {makefile, false}, {"/", true}});
   QCOMPARE(Captions(w), (QStringList{"[Photos]", "notes.txt", "Makefile."}));
   QCOMPARE(Entries(w.zqCDBurner1, "\\"), (QStringList{"[Photos]", "notes.txt", "Makefile."}));
   // Files first, then the subfolders in the order the folder lists them.
@@ -335,22 +333,45 @@ void TCompilationViewTest::renameFiles_data() {
   QTest::addColumn<QString>("message");
   QTest::addColumn<QString>("longName");
   QTest::addColumn<QString>("shortName");
-  QTest::newRow("with extension") << "summary.txt" << "" << "summary.txt" << "SUMMAR~1.TXT";
-  QTest::newRow("no extension") << "notes" << "" << "notes" << "NOTES~1NOTES";
-  QTest::newRow("long, no dot keeps the short name")
-      << "journal" << "" << "journal" << "REPORT.TXT";
-  QTest::newRow("unchanged") << "report.txt" << "Have the same name, can not rename."
-                             << "report.txt" << "REPORT.TXT";
-  QTest::newRow("letter case only") << "REPORT.TXT" << "Have the same name, can not rename."
-                                    << "report.txt" << "REPORT.TXT";
-  QTest::newRow("taken") << "other.txt" << "Have the same name, can not rename."
-                         << "report.txt" << "REPORT.TXT";
-  QTest::newRow("backslash") << "a\\b.txt" << "Invalid Name." << "report.txt" << "REPORT.TXT";
-  QTest::newRow("slash") << "a/b.txt" << "Invalid Name." << "report.txt" << "REPORT.TXT";
-  QTest::newRow("empty") << "" << "" << "report.txt" << "REPORT.TXT";
+  QTest::newRow("with extension") << "summary.txt"
+                                  << ""
+                                  << "summary.txt"
+                                  << "SUMMAR~1.TXT";
+  QTest::newRow("no extension") << "notes"
+                                << ""
+                                << "notes"
+                                << "NOTES~1NOTES";
+  QTest::newRow("long, no dot keeps the short name") << "journal"
+                                                     << ""
+                                                     << "journal"
+                                                     << "REPORT.TXT";
+  QTest::newRow("unchanged") << "report.txt"
+                             << "Have the same name, can not rename."
+                             << "report.txt"
+                             << "REPORT.TXT";
+  QTest::newRow("letter case only") << "REPORT.TXT"
+                                    << "Have the same name, can not rename."
+                                    << "report.txt"
+                                    << "REPORT.TXT";
+  QTest::newRow("taken") << "other.txt"
+                         << "Have the same name, can not rename."
+                         << "report.txt"
+                         << "REPORT.TXT";
+  QTest::newRow("backslash") << "a\\b.txt"
+                             << "Invalid Name."
+                             << "report.txt"
+                             << "REPORT.TXT";
+  QTest::newRow("slash") << "a/b.txt"
+                         << "Invalid Name."
+                         << "report.txt"
+                         << "REPORT.TXT";
+  QTest::newRow("empty") << ""
+                         << ""
+                         << "report.txt"
+                         << "REPORT.TXT";
   // Cut to 106 characters, no dot left: the built short name is too long.
-  QTest::newRow("cut to 106") << QString(110, 'x') + ".txt" << "" << QString(106, 'x')
-                              << "REPORT.TXT";
+  QTest::newRow("cut to 106") << QString(110, 'x') + ".txt"
+                              << "" << QString(106, 'x') << "REPORT.TXT";
 }
 
 void TCompilationViewTest::renameFiles() {
@@ -450,14 +471,13 @@ void TCompilationViewTest::selectAllAndProperty() {
   QVERIFY(log.Messages.isEmpty());  // the list does not have the focus
 
   Select(w, {"Folder"});
-  w.lvwISORoot->selectionModel()->select(w.lvwModel->index(RowOf(w, "Folder"), 0),
-                                         QItemSelectionModel::ClearAndSelect |
-                                             QItemSelectionModel::Rows);
+  w.lvwISORoot->selectionModel()->select(
+      w.lvwModel->index(RowOf(w, "Folder"), 0),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   log = AnswerDialogs([&] { w.actProperty->trigger(); });
   PFileEntry folder = w.zqCDBurner1.FindEntryByPath("\\", "Folder");
   QString date = DateTimeFromDays(folder->DateTime).toString("yyyy-MM-dd HH:mm:ss");
-  QCOMPARE(log.Messages,
-           QStringList{"Name: Folder\r\n\r\nSize: 2.00 MB\r\n\r\nDate: " + date});
+  QCOMPARE(log.Messages, QStringList{"Name: Folder\r\n\r\nSize: 2.00 MB\r\n\r\nDate: " + date});
   Select(w, {"Folder", "file.bin"});
   log = AnswerDialogs([&] { w.actProperty->trigger(); });
   QCOMPARE(log.Messages, QStringList{"Size: 2.50 MB"});
