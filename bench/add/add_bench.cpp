@@ -4,9 +4,10 @@
 //
 //   tidemark-bench-add FOLDER            add, print counts and peak memory
 //   tidemark-bench-add FOLDER delete     add, then time taking it out again:
-//                                        the whole folder at once, and every
-//                                        file of the largest folder one by one
-//                                        from the last (as a selection is)
+//                                        half the files of the largest folder
+//                                        one by one from the last (as a
+//                                        selection is), every other subfolder
+//                                        one by one, then the whole folder
 
 #include <sys/resource.h>
 
@@ -74,8 +75,19 @@ int main(int argc, char** argv) {
     const size_t left = burner.FileTable().size();  // the table as a layout would read it next
     std::printf("delete_each_count %zu\ndelete_each_seconds %.4f\n",
                 names.size() - names.size() / 2, Seconds(start));
+    // Every other subfolder of the added folder, one by one from the last.
+    const PDirEntry top_dir = burner.RootDir()->FirstChild->Dir;
+    std::vector<std::string> folders;
+    for (PFileEntry e = top_dir->FirstChild; e != nullptr; e = e->Next)
+      if (IsFolderEntry(e)) folders.push_back(e->Dir->Path);
     start = std::chrono::steady_clock::now();
-    const std::string top = burner.RootDir()->FirstChild->Dir->Path;
+    size_t taken = 0;
+    for (size_t i = folders.size(); i-- > 0;)
+      if (i % 2 == 1) taken += burner.DeleteDir(folders[i]) ? 1 : 0;
+    burner.FileTable();
+    std::printf("delete_folders_count %zu\ndelete_folders_seconds %.4f\n", taken, Seconds(start));
+    start = std::chrono::steady_clock::now();
+    const std::string top = top_dir->Path;
     burner.DeleteDir(top);
     const size_t remaining = burner.FileTable().size();
     std::printf("delete_tree_seconds %.4f\nleft_after_each %zu\nleft_after_tree %zu\n",

@@ -50,18 +50,24 @@ for name in flat tree; do
     "$(echo "$out" | field log_lines)" "$(( $(echo "$out" | field maxrss_kb) / 1024 ))"
 
   # Taking entries out again: half the files of the largest folder one by
-  # one from the end, then the whole tree at once.
+  # one from the end,
+  # every other subfolder one by one, then the whole tree at once.
   each=()
+  folders=()
   tree=()
   for ((i = 0; i < runs; i++)); do
     out=$("$driver" "$root" delete)
     each+=("$(echo "$out" | field delete_each_seconds)")
+    folders+=("$(echo "$out" | field delete_folders_seconds)")
     tree+=("$(echo "$out" | field delete_tree_seconds)")
   done
   each_s=$(printf '%s\n' "${each[@]}" | median)
+  folders_s=$(printf '%s\n' "${folders[@]}" | median)
   tree_s=$(printf '%s\n' "${tree[@]}" | median)
-  printf 'delete-each-%s: %.3f s (%s entries)\n' "$name" "$each_s" "$(echo "$out" | field delete_each_count)"
+  printf 'delete-each-%s: %.3f s (%s files)\n' "$name" "$each_s" "$(echo "$out" | field delete_each_count)"
   printf 'delete-each-%s ratio: %.2f\n' "$name" "$(calc "$each_s / $find_s")"
+  printf 'delete-folders-%s: %.3f s (%s folders)\n' "$name" "$folders_s" "$(echo "$out" | field delete_folders_count)"
+  printf 'delete-folders-%s ratio: %.2f\n' "$name" "$(calc "$folders_s / $find_s")"
   printf 'delete-tree-%s: %.3f s\n' "$name" "$tree_s"
   printf 'delete-tree-%s ratio: %.2f\n' "$name" "$(calc "$tree_s / $find_s")"
 done
