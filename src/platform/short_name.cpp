@@ -24,27 +24,27 @@ std::string UpperAscii(std::string_view s) {
 // Base and extension of the generated form: spaces and leading dots are
 // dropped, the extension follows the last remaining dot, other dots vanish.
 void SplitForAlternate(std::string_view name, std::string& base, std::string& ext) {
-  std::u32string chars;
-  size_t pos = 0;
-  while (pos < name.size()) {
-    const char32_t ch = DecodeUtf8(name, pos);
-    if (ch == ' ') continue;
-    if (ch == '.' && chars.empty()) continue;
-    chars += ch;
-  }
-  const size_t dot = chars.rfind(U'.');
-  const std::u32string b = dot == std::u32string::npos ? chars : chars.substr(0, dot);
-  const std::u32string e = dot == std::u32string::npos ? std::u32string() : chars.substr(dot + 1);
   base.clear();
   ext.clear();
-  for (char32_t ch : b) {
-    if (ch == '.') continue;
-    if (base.size() == 6) break;
-    base += ShortChar(ch);
+  // Dots and spaces are single bytes in UTF-8, so byte positions will do.
+  const size_t start = name.find_first_not_of(". ");
+  if (start == std::string_view::npos) {
+    base = "_";
+    return;
   }
-  for (char32_t ch : e) {
-    if (ext.size() == 3) break;
-    ext += ShortChar(ch);
+  const size_t dot = name.rfind('.');
+  const size_t base_end = dot != std::string_view::npos && dot > start ? dot : name.size();
+  size_t pos = start;
+  while (pos < base_end && base.size() < 6) {
+    const char32_t ch = DecodeUtf8(name, pos);
+    if (ch != ' ' && ch != '.') base += ShortChar(ch);
+  }
+  if (base_end < name.size()) {
+    pos = base_end + 1;
+    while (pos < name.size() && ext.size() < 3) {
+      const char32_t ch = DecodeUtf8(name, pos);
+      if (ch != ' ') ext += ShortChar(ch);
+    }
   }
   if (base.empty()) base = "_";
 }
@@ -89,6 +89,7 @@ std::vector<std::string> SynthesizeAlternateNames(const std::vector<std::string>
   // Short names already taken in the folder: every valid 8.3 name and every
   // alternate handed out so far.
   std::unordered_set<std::string> taken;
+  taken.reserve(Names.size());
   bool any_long = false;
   for (const std::string& n : Names) {
     if (IsValid83Name(n))
@@ -100,6 +101,7 @@ std::vector<std::string> SynthesizeAlternateNames(const std::vector<std::string>
   // Smallest free number per base and extension; numbers only get used up,
   // so the search for each key resumes where it stopped.
   std::unordered_map<std::string, unsigned> next;
+  next.reserve(Names.size());
   for (size_t i = 0; i < Names.size(); ++i) {
     if (IsValid83Name(Names[i])) continue;
     std::string base;
