@@ -3,12 +3,15 @@
 // table sizes), then reports what went in.
 //
 //   tidemark-bench-add FOLDER            add, print counts and peak memory
+//   tidemark-bench-add FOLDER files      add the folder's files one by one by
+//                                        path, as a drop of many files does
 //   tidemark-bench-add FOLDER delete     add, then time taking it out again:
 //                                        half the files of the largest folder
 //                                        one by one from the last (as a
 //                                        selection is), every other subfolder
 //                                        one by one, then the whole folder
 
+#include <dirent.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -39,7 +42,8 @@ int main(int argc, char** argv) {
   }
   std::string folder = argv[1];
   if (folder.back() != '/') folder += '/';
-  const bool deletes = argc > 2 && std::string(argv[2]) == "delete";
+  const std::string mode = argc > 2 ? argv[2] : "";
+  const bool deletes = mode == "delete";
 
   TzqCDBurner burner;
   long log_lines = 0;
@@ -50,7 +54,21 @@ int main(int argc, char** argv) {
   burner.StripSourcePath = true;
 
   auto start = std::chrono::steady_clock::now();
-  const int32_t result = burner.InsertDir("\\", folder, false, true, true, 63, "*.*");
+  int32_t result = 0;
+  if (mode == "files") {
+    std::vector<std::string> paths;
+    if (DIR* d = opendir(folder.c_str())) {
+      while (const dirent* e = readdir(d))
+        if (e->d_type == DT_REG) paths.push_back(folder + e->d_name);
+      closedir(d);
+    }
+    start = std::chrono::steady_clock::now();
+    result = 1;
+    for (const std::string& p : paths)
+      if (burner.InsertFile("\\", p, false) != 1) result = 0;
+  } else {
+    result = burner.InsertDir("\\", folder, false, true, true, 63, "*.*");
+  }
   const double add_seconds = Seconds(start);
   std::printf("result %d\ndirs %d\nfiles %d\nbytes %lld\nlog_lines %ld\nadd_seconds %.4f\n", result,
               burner.DirsCount(), burner.FilesCount(),

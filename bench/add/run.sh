@@ -23,11 +23,17 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 field() { awk -v k="$1" '$1 == k { print $2 }'; }
 
-for name in flat tree; do
+for name in flat files tree; do
   root=$dir/$name
+  mode=
+  if [ "$name" = files ]; then
+    # The flat folder's files added one by one by path.
+    root=$dir/flat
+    mode=files
+  fi
   # Warm the caches for both.
   find "$root" -printf '%s %T@ %m\n' >/dev/null
-  "$driver" "$root" >/dev/null
+  "$driver" "$root" $mode >/dev/null
 
   find_times=()
   add_times=()
@@ -35,7 +41,7 @@ for name in flat tree; do
     t0=$(now)
     find "$root" -printf '%s %T@ %m\n' >/dev/null
     t1=$(now)
-    out=$("$driver" "$root")
+    out=$("$driver" "$root" $mode)
     t2=$(now)
     find_times+=("$(calc "$t1 - $t0")")
     add_times+=("$(calc "$t2 - $t1")")
@@ -49,6 +55,7 @@ for name in flat tree; do
     "$(echo "$out" | field files)" "$(echo "$out" | field dirs)" \
     "$(echo "$out" | field log_lines)" "$(( $(echo "$out" | field maxrss_kb) / 1024 ))"
 
+  [ "$name" = files ] && continue
   # Taking entries out again: half the files of the largest folder one by
   # one from the end,
   # every other subfolder one by one, then the whole tree at once.

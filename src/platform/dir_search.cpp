@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <unordered_map>
 
 #include "platform/date_time.h"
 #include "platform/file_attr.h"
@@ -122,6 +123,7 @@ struct FolderNames {
   timespec ctime{};
   std::vector<std::string> raw;
   std::vector<std::string> alternates;
+  std::unordered_map<std::string, size_t> position;  // raw name -> index
 };
 
 bool SameTime(const timespec& a, const timespec& b) {
@@ -153,13 +155,17 @@ std::string AlternateFor(const std::string& folder, const std::string& raw) {
         closedir(d);
         std::vector<std::string> names;
         names.reserve(c.raw.size());
-        for (const std::string& n : c.raw) names.push_back(SanitizeUtf8(n));
+        c.position.reserve(c.raw.size());
+        for (size_t i = 0; i < c.raw.size(); ++i) {
+          names.push_back(SanitizeUtf8(c.raw[i]));
+          c.position.emplace(c.raw[i], i);
+        }
         c.alternates = SynthesizeAlternateNames(names);
       }
     }
     if (c.folder == folder)
-      for (size_t i = 0; i < c.raw.size(); ++i)
-        if (c.raw[i] == raw) return c.alternates[i];
+      if (const auto it = c.position.find(raw); it != c.position.end())
+        return c.alternates[it->second];
   }
   // The folder cannot be listed: the name alone decides.
   return SynthesizeAlternateNames({SanitizeUtf8(raw)})[0];
