@@ -117,19 +117,28 @@ void TFGUI::AddSourceItems(QTreeWidgetItem* node, const std::vector<TSourceItem>
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const QString p = NodeFolderPath(node);
   FAdding = true;
-  SetCommandsEnabled(false);
-  FLastPump = QDateTime::currentMSecsSinceEpoch();
-  BeginAddReport();
-  // Whatever happens below, the window comes back to idle.
+  // Everything the busy state turns off is off while the add runs, and
+  // comes back as it was (a recorder that cannot write keeps its burn
+  // commands off), whatever happens below.
   struct TRestore {
     TFGUI* w;
+    std::vector<std::pair<QAction*, bool>> commands;
+    std::vector<std::pair<QWidget*, bool>> controls;
     ~TRestore() {
       w->EndAddReport();
-      w->SetCommandsEnabled(true);
+      for (auto& [a, on] : commands) a->setEnabled(on);
+      for (auto& [c, on] : controls) c->setEnabled(on);
       w->FAdding = false;
       QApplication::restoreOverrideCursor();
     }
-  } restore{this};
+  } restore{this, {}, {}};
+  for (QAction* a : BusyCommands()) restore.commands.emplace_back(a, a->isEnabled());
+  for (QWidget* c : BusyControls()) {
+    restore.controls.emplace_back(c, !c->testAttribute(Qt::WA_ForceDisabled));
+  }
+  SetCommandsEnabled(false);
+  FLastPump = QDateTime::currentMSecsSinceEpoch();
+  BeginAddReport();
 
   for (const TSourceItem& item : items) AddSourceItem(node, p, item.IsFolder, item.Path);
   if (!node->isExpanded()) {

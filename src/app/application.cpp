@@ -13,7 +13,9 @@ TApplication::ExceptionHandler& Handler() {
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName(QStringLiteral("Tidemark CD/DVD Burner"));
+  // The title is what the user sees; the name, which Qt also uses in
+  // folder names, holds no "/".
+  setApplicationName(QStringLiteral("tidemark-gui"));
   setApplicationDisplayName(QStringLiteral("Tidemark CD/DVD Burner"));
   setApplicationVersion(QStringLiteral("1.1.7"));
 }

@@ -101,8 +101,16 @@ void TFGUI::ConnectCompilationView() {
   // The edit is taken up once the editor has closed, so that a message
   // about the name does not meet an open editor.
   lvwModel->OnEdited = [this](int row, const QString& text) {
+    const QString old = lvwModel->Item(row).Caption;
     QMetaObject::invokeMethod(
-        this, [this, row, text] { lvwISORootEdited(row, text); }, Qt::QueuedConnection);
+        this,
+        [this, row, text, old] {
+          // The list may have been refilled in between.
+          if (row < lvwModel->Count() && lvwModel->Item(row).Caption == old) {
+            lvwISORootEdited(row, text);
+          }
+        },
+        Qt::QueuedConnection);
   };
   // Backspace in the list goes up one folder.
   auto* up = new QAction(this);
@@ -232,6 +240,7 @@ void TFGUI::OpenListFolder(int row) {
 }
 
 void TFGUI::actNewExecute() {
+  tvwISO->setEnabled(true);
   {
     // The list is refilled below; the tree's own change would fill it
     // from the old compilation first.

@@ -98,8 +98,13 @@ TFGUI::TFGUI(TGuiEnvironment env, QWidget* parent) : QMainWindow(parent), FEnv(s
 }
 
 TFGUI::~TFGUI() {
-  ConnectCompilationView();
   TApplication::SetExceptionHandler(nullptr);
+  // The burner goes before the controls: nothing they signal while they are
+  // taken down may reach it.
+  tvwISO->blockSignals(true);
+  lvwISORoot->blockSignals(true);
+  lvwModel->OnEdited = nullptr;
+  zqExDragDrop1->SetControl(nullptr);
 }
 
 void TFGUI::CreateActions() {
@@ -400,6 +405,9 @@ void TFGUI::FormCreate() {
     ShowMessage(
         QStringLiteral("Can not Initialize ASPI\uFF0CPlease install ASPI 4.7 or higher "
                        "version first\uFF01"));
+    // No folder is current until New; the tree must not make one current
+    // before that, with the burner still as it was created.
+    tvwISO->setEnabled(false);
     return;
   }
   FErrorPosition = QStringLiteral("After Burner InitializeASPI");
@@ -437,16 +445,20 @@ void TFGUI::ReadSettingsFile() {
   ApplySettingsToBurner(s);
 }
 
+std::vector<QAction*> TFGUI::BusyCommands() const {
+  return {actExit,         actBurn,        actBurnISO,    actSaveISO,  actNew,
+          actAdd,          actErase,       actEject,      actLoad,     actAbout,
+          actPreferences,  actSessionInfo, actBurnerInfo, actDelete,   actDeleteAll,
+          actCreateFolder, actRename,      actProperty,   actSelectAll};
+}
+
+std::vector<QWidget*> TFGUI::BusyControls() const {
+  return {cboBurner, cboSpeed, tvwISO, lvwISORoot, edtCDDir};
+}
+
 void TFGUI::SetCommandsEnabled(bool value) {
-  for (QAction* a : {actExit, actBurn, actBurnISO, actSaveISO, actNew, actAdd, actErase, actEject,
-                     actLoad, actAbout, actPreferences, actSessionInfo, actBurnerInfo, actDelete,
-                     actDeleteAll, actCreateFolder, actRename, actProperty, actSelectAll}) {
-    a->setEnabled(value);
-  }
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{cboBurner, cboSpeed, tvwISO, lvwISORoot, edtCDDir}) {
-    w->setEnabled(value);
-  }
+  for (QAction* a : BusyCommands()) a->setEnabled(value);
+  for (QWidget* w : BusyControls()) w->setEnabled(value);
 }
 
 void TFGUI::EnableCommands(bool Value) {

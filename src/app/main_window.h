@@ -241,6 +241,9 @@ class TFGUI : public QMainWindow {
   static TListItem ItemOf(const TFEntry* entry);
   // Turns every command and control of the busy state on or off.
   void SetCommandsEnabled(bool value);
+  // What the busy state turns off.
+  std::vector<QAction*> BusyCommands() const;
+  std::vector<QWidget*> BusyControls() const;
 
   TGuiEnvironment FEnv;
   qint64 FLastPump = 0;

@@ -218,6 +218,14 @@ void TCompilationViewTest::addingFoldersAndFiles() {
   QCOMPARE(w.dxstbOne->text(), QStringLiteral("1 item left out (already in the folder: 1)"));
   QVERIFY(w.actAdd->isEnabled());
   QVERIFY(!w.FAdding);
+
+  // An add leaves the commands as it found them: one the recorder does not
+  // allow stays off.
+  w.actBurn->setEnabled(false);
+  w.AddSourceItems(w.CurrentFolderNode(), {{makefile, false}});
+  QVERIFY(!w.actBurn->isEnabled());
+  QVERIFY(w.actErase->isEnabled());
+  QVERIFY(w.lvwISORoot->isEnabled());
 }
 
 void TCompilationViewTest::whatTheBurnerRefusesIsNotShown() {

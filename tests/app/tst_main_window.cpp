@@ -193,6 +193,16 @@ void TMainWindowTest::failedTransportStopsTheCreation() {
   QVERIFY(!t.Window->FArchiveFiles);  // the settings file was not read
   QVERIFY(!QuickSaveISO);
   QVERIFY(t.Window->tvwISO->currentItem() == nullptr);
+  // Commands that need a current folder do nothing until New.
+  t.Window->AddSourceItems(t.Window->CurrentFolderNode(), {{place.MakeFile("x.txt"), false}});
+  QCOMPARE(t.Window->zqCDBurner1.FilesCount(), 0);
+  QVERIFY(!t.Window->tvwISO->isEnabled());
+  t.Window->actNew->trigger();
+  QVERIFY(t.Window->tvwISO->isEnabled());
+  QVERIFY(t.Window->zqCDBurner1.StripSourcePath);
+  QCOMPARE(t.Window->zqCDBurner1.MaxFiles(), 600000);
+  t.Window->AddSourceItems(t.Window->CurrentFolderNode(), {{place.MakeFile("x.txt"), false}});
+  QCOMPARE(t.Window->zqCDBurner1.FilesCount(), 1);
 }
 
 void TMainWindowTest::creationWithRecorders() {
