@@ -3,13 +3,16 @@
 // TIDEMARK_ASPI_LIBRARY) or, built with VREC_THROUGH_SGIO and run under
 // `tidemark vrec run --`, the built-in SG_IO transport on the recorder's
 // /dev/sr0. Each program starts with a fresh state folder: one recorder
-// with a blank CD-R.
+// with a blank CD-R. When a program runs its tests in one process they share
+// that recorder, in the order written (the blank-disc checks come before
+// the session is written).
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -33,6 +36,10 @@ class Recorder : public ::testing::Test {
     char tmpl[] = "/tmp/tidemark-vrec-XXXXXX";
     dir_ = mkdtemp(tmpl);
     setenv("TIDEMARK_VREC_DIR", dir_.c_str(), 1);
+    for (const std::string& args : VrecCommands()) {
+      const std::string cmd = std::string(TIDEMARK_BINARY_DIR) + "/bin/tidemark vrec " + args;
+      ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
     setenv("TIDEMARK_ASPI_LIBRARY", VREC_ASPI_LIBRARY, 1);
     ASSERT_TRUE(LoadASPI(false));
     ASSERT_EQ(ASPIName, VREC_ASPI_LIBRARY);
@@ -58,6 +65,11 @@ class Recorder : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(dir_, ec);
 #endif
+  }
+
+  // `tidemark vrec` subcommands that prepare the state folder first.
+  virtual std::vector<std::string> VrecCommands() {
+    return {};
   }
 
   uint16_t Profile() {
@@ -95,6 +107,11 @@ TEST_F(Recorder, BlankCdrReplies) {
   std::array<uint8_t, 26> atip{};
   EXPECT_TRUE(dev.ReadTOC(4, atip, 0, true, 0, atip.size()));
   EXPECT_TRUE(dev.SetCDSpeed(0, 0));
+  // A blank disc has no table of contents; the probe fails without a log line.
+  std::array<uint8_t, 114> toc{};
+  EXPECT_FALSE(dev.ReadTOC(0, toc, 0, false, 0, toc.size()));
+  EXPECT_EQ(dev.LastError.rfind("ILLEGAL REQUEST", 0), 0u) << dev.LastError;
+  EXPECT_TRUE(log.empty());
   uint32_t buffer = 0, blank = 0;
   EXPECT_TRUE(dev.ReadBufferCapacity(buffer, blank));
   EXPECT_GT(dev.DeviceBufferSize, 0u);
@@ -143,10 +160,10 @@ TEST_F(Recorder, FailuresCarryTheirTexts) {
   ASSERT_EQ(log.size(), 1u) << "a failed WRITE (10) is logged";
   EXPECT_EQ(log[0].rfind("<<< WRITE (10)             (2A) {50|0A} - ", 0), 0u) << log[0];
 
-  // Reading a blank disc fails quietly for probing commands.
-  std::array<uint8_t, 114> toc{};
-  EXPECT_FALSE(dev.ReadTOC(0, toc, 0, false, 0, toc.size()));
-  EXPECT_EQ(log.size(), 1u);
+  // Probing commands fail quietly.
+  std::array<uint8_t, 255> page{};
+  EXPECT_FALSE(dev.ModeSense10(0x3E, page, false, 128, 127));
+  EXPECT_EQ(log.size(), 1u) << log.back();
 
   std::array<uint8_t, 18> sense{};
   EXPECT_TRUE(dev.RequestSense(sense, sense.size()));
@@ -165,6 +182,78 @@ TEST_F(Recorder, TrayOpenAndClosed) {
   EXPECT_TRUE(ready) << dev.LastError;
   EXPECT_EQ(Profile(), 0x0009);
 }
+
+#ifndef VREC_THROUGH_SGIO
+// Recorders prepared through the command line (the library reads the state
+// folder when it is first used, so these run before it is loaded).
+
+class BusyRecorder : public Recorder {
+  std::vector<std::string> VrecCommands() override { return {"fault add '2A#2*1=busy'"}; }
+};
+
+TEST_F(BusyRecorder, BusyIsReportedAndClearsOnRetry) {
+  ASSERT_TRUE(dev.SetWriteParameters(false, false, mtCDR));
+  std::vector<uint8_t> block(31 * 2048, 0x11);
+  ASSERT_TRUE(dev.Write10(0, 31, 0x50, block.size(), block));
+  EXPECT_FALSE(dev.Write10(31, 31, 0x50, block.size(), block));
+  EXPECT_TRUE(dev.TargetBusy);
+  EXPECT_FALSE(dev.TransportError);
+  EXPECT_EQ(dev.LastError, "TARGET BUSY");
+  EXPECT_TRUE(dev.Write10(31, 31, 0x50, block.size(), block)) << dev.LastError;
+  EXPECT_FALSE(dev.TargetBusy);
+}
+
+class FailingRecorder : public Recorder {
+  std::vector<std::string> VrecCommands() override {
+    return {"fault add '2A@300=03/0C/00'", "fault add '5C=timeout'"};
+  }
+};
+
+TEST_F(FailingRecorder, WriteErrorAndAHungCommand) {
+  ASSERT_TRUE(dev.SetWriteParameters(false, false, mtCDR));
+  std::vector<uint8_t> block(31 * 2048, 0x22);
+  uint32_t lba = 0;
+  while (lba + 31 <= 300) {
+    ASSERT_TRUE(dev.Write10(lba, 31, 0x50, block.size(), block)) << dev.LastError;
+    lba += 31;
+  }
+  EXPECT_FALSE(dev.Write10(lba, 31, 0x50, block.size(), block));
+  EXPECT_EQ(dev.LastError, "MEDIUM ERROR (WRITE ERROR)");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("ASC:0C,ASQ:00 MEDIUM ERROR (WRITE ERROR)"), std::string::npos) << log[0];
+
+  // A request the recorder never completes ends with the wait (10 s).
+  uint32_t buffer = 0, blank = 0;
+  EXPECT_FALSE(dev.ReadBufferCapacity(buffer, blank));
+  EXPECT_EQ(dev.LastError, "COMMAND TIMEOUT");
+  EXPECT_TRUE(dev.TransportError);
+  EXPECT_EQ(dev.DeviceFreeBufferSize, 0u);
+  EXPECT_TRUE(dev.TestUnitReady(5000)) << "the recorder still answers other commands";
+}
+
+class DvdRamRecorder : public Recorder {
+  std::vector<std::string> VrecCommands() override { return {"insert DVD-RAM"}; }
+};
+
+TEST_F(DvdRamRecorder, RandomAccessWritesAndFormatCapacity) {
+  bool ready = false;
+  for (int i = 0; i < 20 && !ready; ++i) ready = dev.TestUnitReady(5000);
+  ASSERT_TRUE(ready) << dev.LastError;
+  EXPECT_EQ(Profile(), 0x0012);
+  EXPECT_TRUE(dev.SetWriteParameters(false, true, mtDVDRAM));
+  uint32_t blocks = 0, length = 0;
+  ASSERT_TRUE(dev.ReadFormatCapacities(blocks, length));
+  EXPECT_EQ(blocks, 2236704u);
+  EXPECT_EQ(length, 2048u);
+  std::vector<uint8_t> block(16 * 2048);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i % 251);
+  ASSERT_TRUE(dev.Write10(100000, 16, 0x50, block.size(), block)) << dev.LastError;
+  ASSERT_TRUE(dev.Write10(50, 16, 0x50, block.size(), block)) << dev.LastError;
+  std::vector<uint8_t> back(block.size());
+  ASSERT_TRUE(dev.Read10(100000, 16, back.size(), back)) << dev.LastError;
+  EXPECT_EQ(back, block);
+}
+#endif
 
 #ifdef VREC_THROUGH_SGIO
 TEST_F(Recorder, InquiryComesFromTheDriveMap) {
