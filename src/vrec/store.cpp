@@ -1,0 +1,477 @@
+#include "vrec/store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace vrec {
+namespace {
+
+constexpr char kMarkerName[] = "tidemark-vrec";
+constexpr char kMarkerText[] = "Tidemark virtual recorder state folder, format 1\n";
+constexpr char kFileMagic[] = "TMVREC01";  // 8 bytes, no terminator stored
+constexpr std::uint32_t kFileVersion = 1;
+
+// Layout of the state file.
+constexpr std::size_t kHeaderSize = 4096;
+constexpr std::size_t kSlotSize = 65536;
+constexpr std::size_t kFileSize = kHeaderSize + 2 * kSlotSize;
+constexpr std::size_t kMagicAt = 0, kVersionAt = 8, kSlotSizeAt = 12, kActiveAt = 16;
+constexpr std::size_t kSlotLength = 0, kSlotCrc = 4, kSlotGeneration = 8, kSlotPayload = 16;
+constexpr std::size_t kMaxPayload = kSlotSize - kSlotPayload;
+
+std::uint32_t Crc32(ConstBytes a, ConstBytes b) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (ConstBytes part : {a, b}) {
+    for (std::uint8_t byte : part) crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+std::string RecorderDir(const std::string& folder, int target) {
+  return folder + "/recorder" + std::to_string(target);
+}
+
+std::string Errno(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+bool MakeDirs(const std::string& path, std::string* error) {
+  std::string partial;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t slash = path.find('/', at);
+    if (slash == std::string::npos) slash = path.size();
+    partial = path.substr(0, slash);
+    at = slash + 1;
+    if (partial.empty()) continue;
+    if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
+      *error = Errno("cannot create " + partial);
+      return false;
+    }
+  }
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    *error = path + " is not a folder";
+    return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes a complete state file beside `path` and moves it into place:
+// linked (never replacing) when `replace` is false, renamed over otherwise.
+bool InstallStateFile(const std::string& path, const DriveState& state, bool replace,
+                      std::string* error) {
+  std::string tmp = path + ".new." + std::to_string(getpid());
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = Errno("cannot create " + tmp);
+    return false;
+  }
+  bool ok = WriteAll(fd, EncodeStateFile(state));
+  ok = close(fd) == 0 && ok;
+  if (!ok) {
+    *error = Errno("cannot write " + tmp);
+    unlink(tmp.c_str());
+    return false;
+  }
+  int r = replace ? rename(tmp.c_str(), path.c_str()) : link(tmp.c_str(), path.c_str());
+  int saved = errno;
+  if (!replace || r != 0) unlink(tmp.c_str());
+  if (r != 0 && !(saved == EEXIST && !replace)) {
+    errno = saved;
+    *error = Errno("cannot create " + path);
+    return false;
+  }
+  return true;
+}
+
+bool CreateRecorder(const std::string& folder, int target, std::string* error) {
+  std::string dir = RecorderDir(folder, target);
+  if (!MakeDirs(dir, error)) return false;
+  int fd = open((dir + "/sectors").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = Errno("cannot create " + dir + "/sectors");
+    return false;
+  }
+  close(fd);
+  return InstallStateFile(dir + "/state", DriveState::Fresh(Medium::kCdR, 0), false, error);
+}
+
+bool FolderIsEmpty(const std::string& folder) {
+  DIR* d = opendir(folder.c_str());
+  if (d == nullptr) return false;
+  bool empty = true;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+      empty = false;
+      break;
+    }
+  }
+  closedir(d);
+  return empty;
+}
+
+bool CheckHeader(ConstBytes file, std::string* error) {
+  if (file.size() != kFileSize) {
+    *error = "the state file has the wrong size";
+    return false;
+  }
+  if (std::memcmp(file.data() + kMagicAt, kFileMagic, 8) != 0) {
+    *error = "the state file is not a virtual recorder state";
+    return false;
+  }
+  if (get_be32(file, kVersionAt) != kFileVersion || get_be32(file, kSlotSizeAt) != kSlotSize) {
+    *error = "the state file has an unsupported format";
+    return false;
+  }
+  if (file[kActiveAt] > 1) {
+    *error = "the state file names no valid slot";
+    return false;
+  }
+  return true;
+}
+
+// The current slot's payload and generation, after checking its length and
+// checksum.
+bool CurrentSlot(ConstBytes file, ConstBytes* payload, std::uint64_t* generation,
+                 std::string* error) {
+  ConstBytes slot = file.subspan(kHeaderSize + file[kActiveAt] * kSlotSize, kSlotSize);
+  std::uint32_t length = get_be32(slot, kSlotLength);
+  if (length > kMaxPayload) {
+    *error = "the state slot has a bad length";
+    return false;
+  }
+  *payload = slot.subspan(kSlotPayload, length);
+  *generation = get_be64(slot, kSlotGeneration);
+  if (Crc32(slot.subspan(kSlotGeneration, 8), *payload) != get_be32(slot, kSlotCrc)) {
+    *error = "the state slot fails its checksum";
+    return false;
+  }
+  return true;
+}
+
+void WriteSlot(Bytes file, std::size_t slot_index, std::uint64_t generation,
+               const std::string& payload) {
+  Bytes slot = file.subspan(kHeaderSize + slot_index * kSlotSize, kSlotSize);
+  ConstBytes bytes(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
+  std::memcpy(slot.data() + kSlotPayload, payload.data(), payload.size());
+  put_be64(slot, kSlotGeneration, generation);
+  put_be32(slot, kSlotLength, static_cast<std::uint32_t>(payload.size()));
+  put_be32(slot, kSlotCrc, Crc32(slot.subspan(kSlotGeneration, 8), bytes));
+}
+
+}  // namespace
+
+std::string DefaultStateFolder() {
+  if (const char* dir = std::getenv("TIDEMARK_VREC_DIR"); dir != nullptr && *dir != '\0') {
+    return dir;
+  }
+  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
+    return std::string(xdg) + "/tidemark/vrec";
+  }
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    if (passwd* pw = getpwuid(getuid()); pw != nullptr) home = pw->pw_dir;
+  }
+  return std::string(home != nullptr ? home : "/tmp") + "/.local/state/tidemark/vrec";
+}
+
+bool PrepareStateFolder(const std::string& folder, bool create, std::string* error) {
+  struct stat st {};
+  std::string marker = folder + "/" + kMarkerName;
+  if (stat(folder.c_str(), &st) != 0) {
+    if (!create) {
+      *error = "there is no virtual recorder state folder at " + folder;
+      return false;
+    }
+    if (!MakeDirs(folder, error)) return false;
+  } else if (!S_ISDIR(st.st_mode)) {
+    *error = folder + " is not a folder";
+    return false;
+  }
+  if (stat(marker.c_str(), &st) == 0) {
+    char text[sizeof kMarkerText] = {};
+    int fd = open(marker.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t n = fd >= 0 ? read(fd, text, sizeof text - 1) : -1;
+    if (fd >= 0) close(fd);
+    if (n != static_cast<ssize_t>(sizeof kMarkerText - 1) ||
+        std::memcmp(text, kMarkerText, sizeof kMarkerText - 1) != 0) {
+      *error = folder + " is not a virtual recorder state folder of this version (" + marker +
+               " differs)";
+      return false;
+    }
+    if (create && RecordersInFolder(folder).empty()) return CreateRecorder(folder, 0, error);
+    return true;
+  }
+  if (!FolderIsEmpty(folder)) {
+    *error = folder +
+             " is not a virtual recorder state folder: it holds other files (set "
+             "TIDEMARK_VREC_DIR to an empty or new folder)";
+    return false;
+  }
+  if (!create) {
+    *error = "there is no virtual recorder state in " + folder;
+    return false;
+  }
+  int fd = open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    bool ok = WriteAll(fd, kMarkerText);
+    close(fd);
+    if (!ok) {
+      *error = Errno("cannot write " + marker);
+      return false;
+    }
+  } else if (errno != EEXIST) {
+    *error = Errno("cannot create " + marker);
+    return false;
+  }
+  return CreateRecorder(folder, 0, error);
+}
+
+std::vector<int> RecordersInFolder(const std::string& folder) {
+  std::vector<int> out;
+  DIR* d = opendir(folder.c_str());
+  if (d == nullptr) return out;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name.rfind("recorder", 0) != 0 || name.size() == 8 || name.size() > 10) continue;
+    std::string digits = name.substr(8);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    struct stat st {};
+    if (stat((folder + "/" + name + "/state").c_str(), &st) == 0) out.push_back(std::stoi(digits));
+  }
+  closedir(d);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string EncodeStateFile(const DriveState& state) {
+  std::string file(kFileSize, '\0');
+  Bytes bytes(reinterpret_cast<std::uint8_t*>(file.data()), file.size());
+  std::memcpy(bytes.data() + kMagicAt, kFileMagic, 8);
+  put_be32(bytes, kVersionAt, kFileVersion);
+  put_be32(bytes, kSlotSizeAt, kSlotSize);
+  bytes[kActiveAt] = 0;
+  WriteSlot(bytes, 0, 1, EncodeState(state));
+  return file;
+}
+
+bool DecodeStateFile(ConstBytes file, DriveState* state, std::string* error) {
+  ConstBytes payload;
+  std::uint64_t generation = 0;
+  return CheckHeader(file, error) && CurrentSlot(file, &payload, &generation, error) &&
+         DecodeState(payload, state, error);
+}
+
+RecorderStore::~RecorderStore() {
+  CloseFiles();
+}
+
+std::unique_ptr<RecorderStore> RecorderStore::Open(const std::string& folder, int target,
+                                                   bool create, std::string* error) {
+  if (target < 0 || target > 7) {
+    *error = "recorder numbers run from 0 to 7";
+    return nullptr;
+  }
+  if (!PrepareStateFolder(folder, create, error)) return nullptr;
+  std::unique_ptr<RecorderStore> store(new RecorderStore());
+  store->folder_ = folder;
+  store->target_ = target;
+  store->dir_ = RecorderDir(folder, target);
+  struct stat st {};
+  if (stat((store->dir_ + "/state").c_str(), &st) != 0) {
+    if (!create) {
+      *error = "virtual recorder " + std::to_string(target) + " does not exist in " + folder;
+      return nullptr;
+    }
+    if (!CreateRecorder(folder, target, error)) return nullptr;
+  }
+  if (!store->OpenFiles(error)) return nullptr;
+  return store;
+}
+
+bool RecorderStore::OpenFiles(std::string* error) {
+  CloseFiles();
+  std::string path = dir_ + "/state";
+  state_fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (state_fd_ < 0) {
+    *error = Errno("cannot open " + path);
+    return false;
+  }
+  struct stat st {};
+  if (fstat(state_fd_, &st) != 0 || st.st_size != static_cast<off_t>(kFileSize)) {
+    *error = "the state of virtual recorder " + std::to_string(target_) + " in " + folder_ +
+             " is corrupt (the state file has the wrong size); `tidemark vrec reset` makes a "
+             "fresh one";
+    CloseFiles();
+    return false;
+  }
+  dev_ = st.st_dev;
+  ino_ = st.st_ino;
+  void* map = mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, state_fd_, 0);
+  if (map == MAP_FAILED) {
+    *error = Errno("cannot map " + path);
+    CloseFiles();
+    return false;
+  }
+  map_ = static_cast<std::uint8_t*>(map);
+  map_size_ = kFileSize;
+  std::string sectors = dir_ + "/sectors";
+  sectors_fd_ = open(sectors.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (sectors_fd_ < 0) {
+    *error = Errno("cannot open " + sectors);
+    CloseFiles();
+    return false;
+  }
+  sectors_.set_fd(sectors_fd_);
+  pid_ = getpid();
+  loaded_ = false;
+  return true;
+}
+
+void RecorderStore::CloseFiles() {
+  if (map_ != nullptr) munmap(map_, map_size_);
+  map_ = nullptr;
+  if (state_fd_ >= 0) close(state_fd_);
+  if (sectors_fd_ >= 0) close(sectors_fd_);
+  state_fd_ = sectors_fd_ = -1;
+  sectors_.set_fd(-1);
+  loaded_ = false;
+}
+
+bool RecorderStore::Lock(std::string* error) {
+  // A forked child must not share the parent's open file (and so its lock).
+  bool reopen = pid_ != getpid() || state_fd_ < 0;
+  // Someone may have reset or removed the folder since the last command.
+  struct stat st {};
+  std::string path = dir_ + "/state";
+  if (!reopen && (stat(path.c_str(), &st) != 0 || st.st_dev != dev_ || st.st_ino != ino_)) {
+    reopen = true;
+  }
+  if (reopen) {
+    if (stat(path.c_str(), &st) != 0) {
+      if (!PrepareStateFolder(folder_, true, error)) return false;
+      if (stat(path.c_str(), &st) != 0 && !CreateRecorder(folder_, target_, error)) return false;
+    }
+    if (!OpenFiles(error)) return false;
+  }
+  while (flock(state_fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      *error = Errno("cannot lock " + path);
+      return false;
+    }
+  }
+  if (!Reload(error)) {
+    flock(state_fd_, LOCK_UN);
+    return false;
+  }
+  return true;
+}
+
+bool RecorderStore::Reload(std::string* error) {
+  ConstBytes file(map_, map_size_);
+  ConstBytes payload;
+  std::uint64_t generation = 0;
+  std::string why;
+  auto corrupt = [&](const std::string& reason) {
+    *error = "the state of virtual recorder " + std::to_string(target_) + " in " + folder_ +
+             " is corrupt (" + reason + "); `tidemark vrec reset` makes a fresh one";
+    loaded_ = false;
+    return false;
+  };
+  if (!CheckHeader(file, &why)) return corrupt(why);
+  // The slot is read only when another process changed it since.
+  std::size_t active = file[kActiveAt];
+  std::uint64_t current = get_be64(file, kHeaderSize + active * kSlotSize + kSlotGeneration);
+  if (loaded_ && current == generation_) return true;
+  if (!CurrentSlot(file, &payload, &generation, &why)) return corrupt(why);
+  DriveState decoded;
+  if (!DecodeState(payload, &decoded, &why)) return corrupt(why);
+  state_ = std::move(decoded);
+  saved_.assign(reinterpret_cast<const char*>(payload.data()), payload.size());
+  generation_ = generation;
+  loaded_ = true;
+  return true;
+}
+
+bool RecorderStore::Save(std::string* error) {
+  std::string encoded = EncodeState(state_);
+  if (encoded == saved_) return true;
+  if (encoded.size() > kMaxPayload) {
+    *error = "the recorder's state outgrew its slot";
+    return false;
+  }
+  Bytes file(map_, map_size_);
+  std::size_t idle = file[kActiveAt] == 0 ? 1 : 0;
+  WriteSlot(file, idle, generation_ + 1, encoded);
+  // One single-byte store switches every reader to the new slot.
+  __atomic_store_n(map_ + kActiveAt, static_cast<std::uint8_t>(idle), __ATOMIC_RELEASE);
+  ++generation_;
+  saved_ = std::move(encoded);
+  return true;
+}
+
+bool RecorderStore::Unlock(std::string* error) {
+  bool ok = Save(error);
+  flock(state_fd_, LOCK_UN);
+  return ok;
+}
+
+bool RecorderStore::Reset(const std::string& folder, int target, const DriveState& fresh,
+                          std::string* error) {
+  if (!PrepareStateFolder(folder, true, error)) return false;
+  std::string dir = RecorderDir(folder, target);
+  if (!MakeDirs(dir, error)) return false;
+  std::string path = dir + "/state";
+  // Wait for a command in flight on the old file, then put the new one in
+  // its place; other processes notice the new file at their next command.
+  int old = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (old >= 0) flock(old, LOCK_EX);
+  bool ok = InstallStateFile(path, fresh, true, error);
+  if (ok) {
+    int fd = open((dir + "/sectors").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      *error = Errno("cannot create " + dir + "/sectors");
+      ok = false;
+    } else {
+      close(fd);
+    }
+  }
+  if (old >= 0) close(old);
+  return ok;
+}
+
+}  // namespace vrec
