@@ -77,7 +77,9 @@ struct TrackView {
   std::uint32_t session = 1;
   std::uint8_t track_mode = 4;  // data, recorded uninterrupted
   std::uint8_t data_mode = 1;   // mode 1; 0Fh for a blank track
-  bool damaged = false, reserved = false, blank = false, packet = false;
+  bool damaged = false, reserved = false, blank = false;
+  bool packet = false;        // written incrementally
+  bool fixed_packet = false;  // in packets of packet_size blocks
   bool nwa_valid = false, lra_valid = false;
   std::int32_t start = 0;
   std::int32_t nwa = 0;
@@ -108,9 +110,9 @@ TrackView ViewInvisible(const Ctx& c, std::int32_t start) {
   v.free = d.capacity - static_cast<std::uint32_t>(start);
   v.size = v.free;
   if (IncrementalDvdMinus(c)) {
-    v.track_mode = 5;  // incremental
+    // Incremental, in packets of variable size (growisofs insists on it).
+    v.track_mode = 5;
     v.packet = true;
-    v.packet_size = 16;
   }
   return v;
 }
@@ -123,10 +125,7 @@ TrackView ViewTrack(const Disc& d, std::size_t index) {
   v.start = t.start;
   v.damaged = t.damaged;
   v.packet = t.packet;
-  if (t.packet) {
-    v.track_mode = 5;
-    v.packet_size = 16;
-  }
+  if (t.packet) v.track_mode = 5;
   v.lra_valid = t.written > 0;
   v.last_recorded = t.NextWritable() - 1;
   switch (t.state) {
@@ -162,6 +161,12 @@ TrackView ViewOverwritable(const Disc& d) {
   std::uint32_t blocks = d.formatted ? d.formatted_blocks : d.capacity;
   v.blank = !d.formatted;
   v.nwa_valid = true;
+  if (d.restricted_overwrite) {
+    // Restricted overwrite is written in fixed packets of one ECC block.
+    v.packet = true;
+    v.fixed_packet = true;
+    v.packet_size = 16;
+  }
   v.free = blocks;
   v.size = blocks;
   return v;
@@ -217,7 +222,7 @@ void ReadTrackInformation(Ctx& c) {
   r[3] = static_cast<std::uint8_t>(v.session);
   r[5] = static_cast<std::uint8_t>((v.damaged ? 0x20 : 0) | v.track_mode);
   r[6] = static_cast<std::uint8_t>((v.reserved ? 0x80 : 0) | (v.blank ? 0x40 : 0) |
-                                   (v.packet ? 0x30 : 0) | v.data_mode);
+                                   (v.packet ? 0x20 : 0) | (v.fixed_packet ? 0x10 : 0) | v.data_mode);
   r[7] = static_cast<std::uint8_t>((v.lra_valid ? 0x02 : 0) | (v.nwa_valid ? 0x01 : 0));
   put_be32(r, 8, static_cast<std::uint32_t>(v.start));
   put_be32(r, 12, v.nwa_valid ? static_cast<std::uint32_t>(v.nwa) : 0);

@@ -18,7 +18,7 @@ void RequestSense(Ctx& c) {
   DriveState& s = c.s;
   Sense current = sense::kNoSense;
   int progress = -1;
-  if (s.attention_gen != c.initiator.seen_attention) {
+  if (s.attention_gen != c.initiator.seen_attention && s.attention.key != 0) {
     c.initiator.seen_attention = s.attention_gen;
     current = s.attention;
   } else if (s.tray_open) {

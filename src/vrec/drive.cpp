@@ -220,8 +220,10 @@ Response Execute(DriveState& state, SectorStore& store, Initiator& initiator, st
   if (state.attention_gen != initiator.seen_attention &&
       (spec->flags & kRunsDuringAttention) == 0) {
     initiator.seen_attention = state.attention_gen;
-    c.Fail(state.attention);
-    return resp;
+    if (state.attention.key != 0) {
+      c.Fail(state.attention);
+      return resp;
+    }
   }
   if (spec->flags & kNeedsMedium) {
     if (state.tray_open) {

@@ -183,6 +183,10 @@ DriveState DriveState::Fresh(Medium m, std::uint32_t capacity) {
   DriveState s;
   s.disc = Disc::Fresh(m, capacity);
   s.ResetWriteParameters();
+  // A new recorder has just been powered on; processes that were using one
+  // in its place (before a reset) are told so.
+  s.attention = sense::kPowerOnReset;
+  s.attention_gen = 1;
   return s;
 }
 

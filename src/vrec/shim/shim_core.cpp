@@ -130,20 +130,23 @@ long SgIo(sg_io_hdr_t* h) {
   if (h->cmd_len < 6 || h->cmd_len > 16 || h->cmdp == nullptr)
     return h->cmd_len < 6 ? -EMSGSIZE : -EINVAL;
   if (h->iovec_count != 0) return -EINVAL;  // scatter-gather lists are not offered
+  // As the kernel does, the direction only matters when data moves.
   vrec::DataDirection dir = vrec::DataDirection::kNone;
-  switch (h->dxfer_direction) {
-    case SG_DXFER_NONE:
-      break;
-    case SG_DXFER_TO_DEV:
-      dir = vrec::DataDirection::kOut;
-      break;
-    case SG_DXFER_FROM_DEV:
-    case SG_DXFER_TO_FROM_DEV:
-    case -5:  // SG_DXFER_UNKNOWN
-      dir = vrec::DataDirection::kIn;
-      break;
-    default:
-      return -EINVAL;
+  if (h->dxfer_len != 0) {
+    switch (h->dxfer_direction) {
+      case SG_DXFER_NONE:
+        break;
+      case SG_DXFER_TO_DEV:
+        dir = vrec::DataDirection::kOut;
+        break;
+      case SG_DXFER_FROM_DEV:
+      case SG_DXFER_TO_FROM_DEV:
+      case -5:  // SG_DXFER_UNKNOWN
+        dir = vrec::DataDirection::kIn;
+        break;
+      default:
+        return -EINVAL;
+    }
   }
   std::size_t length = h->dxferp != nullptr ? h->dxfer_len : 0;
   if (dir == vrec::DataDirection::kNone) length = 0;
