@@ -7,6 +7,7 @@
 
 #include "burner/burner_messages.h"
 #include "burner/cd_burner.h"
+#include "burner/iso_names.h"
 #include "burner/name_rules.h"
 #include "platform/file_attr.h"
 #include "platform/utf8.h"
@@ -56,6 +57,14 @@ PDirEntry TzqCDBurner::CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, Crea
     Report(msg::kFileExistsForFolder, Parent->Path + (Parent == root_ ? "" : "\\") + name);
     return nullptr;
   }
+  const std::string short_name =
+      Rec.AlternateName.empty() ? burner::UpperAscii(name) : Rec.AlternateName;
+  // A directory record holds at most 255 bytes.
+  if (!iso::IsoNameFits(short_name, false) || !iso::JolietNameFits(name, false)) {
+    Result = CreateResult::NameTooLong;
+    Report(msg::kNameTooLong, Parent->Path + (Parent == root_ ? "" : "\\") + name);
+    return nullptr;
+  }
   PDirEntry dir = NewDirEntry();
   if (dir == nullptr) return nullptr;
   PFileEntry entry = NewFileEntry();
@@ -65,8 +74,6 @@ PDirEntry TzqCDBurner::CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, Crea
     DiscardDir(dir);
     return nullptr;
   }
-  const std::string short_name =
-      Rec.AlternateName.empty() ? burner::UpperAscii(name) : Rec.AlternateName;
   dir->Parent = Parent;
   dir->FirstChild = nullptr;
   dir->LongName = name;
@@ -167,6 +174,12 @@ int32_t TzqCDBurner::AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearAr
     OnAddFile(this, FullPath, long_name, short_name, date, Rec.Attr, Rec.FullSize(), skip);
   if (skip) {
     Report(too_long ? msg::kNameTooLong : msg::kFileSkipped, shown());
+    return 0;
+  }
+  // A directory record holds at most 255 bytes: names that would not fit
+  // are refused here rather than cut when the image is laid out.
+  if (!iso::IsoNameFits(short_name, true) || !iso::JolietNameFits(long_name, true)) {
+    Report(msg::kNameTooLong, shown());
     return 0;
   }
   // The name is looked up as it will be stored, after the handler had its

@@ -37,4 +37,11 @@ constexpr const char* kFolderLoop = "FOLDER LINK LOOP SKIPPED: %s";
 constexpr const char* kNameChanged = "NAME CHANGED IN THE COMPILATION: %s -> %s";
 constexpr const char* kWalkStopped = "ADDING STOPPED, FOLDER NOT CREATED: %s";
 
+// What the layout refuses to record.
+constexpr const char* kNameTooLongForImage = "NAME TOO LONG FOR THE IMAGE: %s";
+constexpr const char* kTooManyFolders = "TOO MANY FOLDERS FOR THE PATH TABLE: %s";
+constexpr const char* kImageTooLarge = "IMAGE TOO LARGE: %s SECTORS";
+// The direct writing of a quick save.
+constexpr const char* kInternalError0004 = "INTERNAL ERROR 0004";
+
 }  // namespace burner::msg

@@ -10,6 +10,7 @@
 // application changes nothing until the job reports OnWriteDone.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -196,15 +197,74 @@ class TzqCDBurner : public TSCSIDevice {
   bool ClearArchiveBits();
 
   // ---------------------------------------------------------------------
-  // Layout results, filled by Prepare (image layout). Prepare itself and
-  // the other results (SessionStart, PvdSector, ..., FirstFileSector,
-  // SessionEnd) are added here by the layout.
-  int64_t SessionSectors = 0;  // set by Prepare, or by an image burn from its file
+  // The image layout.
+
+  // Orders, numbers and places every folder, structure and file, then
+  // writes the image header (every sector of the session before the first
+  // file's data) into HeaderStream, which it empties first. ImageOnly: the
+  // session starts at sector 0 (an image file); otherwise where the loaded
+  // disc continues. Dir is not used. False, with the reason in the log
+  // (type 4), only when a name of the compilation cannot be recorded (it
+  // was renamed or imported past the record limits) or there are more
+  // folders than a path table can number; nothing is written then.
+  bool Prepare(bool ImageOnly, PDirEntry Dir = nullptr);
+
+  // Layout results, valid until the compilation changes. Sectors are
+  // absolute (of the disc, or of the image file); sizes are bytes.
+  int32_t SessionStart = 0;       // first sector of the new session
+  int32_t PvdSector = 0;          // primary volume descriptor
+  int32_t SvdSector = 0;          // Joliet descriptor (with JolietFileSystem)
+  int32_t TermSector = 0;         // descriptor set terminator
+  int32_t IsoPathLSector = 0;     // ISO 9660 path tables, little- and big-endian
+  int32_t IsoPathMSector = 0;
+  int32_t JolietPathLSector = 0;  // the Joliet path tables
+  int32_t JolietPathMSector = 0;
+  int64_t IsoPathSize = 0;        // bytes of one table of each kind, before rounding
+  int64_t JolietPathSize = 0;
+  int32_t IsoDirsSector = 0;      // first sector of the ISO directory area
+  int32_t JolietDirsSector = 0;   // first sector of the Joliet directory area
+  int32_t FirstFileSector = 0;    // first sector of file data; never below 150
+  int64_t HeaderPad = 0;          // zero bytes after the directories up to sector 150
+  int64_t FileSectors = 0;        // the new files' data, in sectors
+  int32_t SessionEnd = 0;         // first sector after the session
+  int64_t SessionSectors = 0;     // set by Prepare, or by an image burn from its file
+
+  // Appends the data of every new file of FileTable to the image file open
+  // at ImageFd (positioned after the header; ImageName for messages): the direct writing of a quick
+  // save, without cache or thread. Each file is copied in chunks of at most
+  // 128 KiB, its last sector filled with zeros. Folder entries, imported
+  // entries and empty files contribute nothing. A file that is not where the
+  // layout placed it is reported as INTERNAL ERROR 0004 and written where it
+  // is. A source that cannot be opened or read, or whose size is no longer
+  // the size recorded when it was added, and a failed write of the image end
+  // the copy: the result is then the job's error text; empty on success.
+  std::string WriteImageData(int ImageFd, const std::string& ImageName);
+
+  // ---------------------------------------------------------------------
+  // Jobs: saving the compilation as an image file (the job frame and the
+  // threads live in the recording engine).
+
+  // Saves the laid-out compilation (Prepare(true) just before) as FileName.
+  // Threaded: the read-ahead cache and the writer thread do the work and
+  // OnWriteDone reports the end, on the writer thread (or here, when the
+  // cache fails before the writer starts). QuickSave: written here, on the
+  // calling thread, before SaveISO returns; OnWriteDone reports the end
+  // here too. True; false only while another job runs (nothing started,
+  // nothing reported).
+  bool SaveISO(const std::string& FileName, bool QuickSave);
+  // Starts the writer thread of a job whose reader is primed. Always true.
+  bool StartWriteThread(bool ToImageFile);
+  // Asks the running job to stop; it ends with "OPERATION ABORTED BY USER".
+  void AbortWrite();
+  // Bytes handed to the drive or the image file by the running job.
+  std::atomic<int64_t> BytesWritten{0};
+  // Fill level of the running job's buffer as a percentage of CacheSize;
+  // 0 while no job runs.
+  int32_t CacheFillPercent() const;
 
   // ---------------------------------------------------------------------
   // Added by later work: session import and file extraction from a disc;
-  // the jobs (BurnCD, SaveISO, burning an image file, erasing, AbortWrite)
-  // and their counters (BytesWritten, CacheFillPercent).
+  // burning (BurnCD), burning an image file, erasing.
 
  private:
   struct WalkState;
@@ -223,7 +283,7 @@ class TzqCDBurner : public TSCSIDevice {
   void Compact() const;
   void FreeAll();
 
-  enum class CreateResult { Created, Existing, TableFull, NameTaken };
+  enum class CreateResult { Created, Existing, TableFull, NameTaken, NameTooLong };
   int32_t AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearArchive, int32_t ImportedSector,
                         std::string&& FullPath);
   PDirEntry CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, CreateResult& Result);
@@ -232,6 +292,15 @@ class TzqCDBurner : public TSCSIDevice {
   int32_t Walk(PDirEntry Dir, const std::string& SourceDir, bool ArchiveOnly, WalkState& State);
   void Report(const char* Format, const std::string& A, const std::string& B = std::string());
   bool CopyDirInto(const std::string& DestPath, PDirEntry Src, bool ArchiveOnly);
+
+  // Where the loaded disc takes its next session (its next writable
+  // address); 0 until the disc side of the layout is in place.
+  int32_t NextSessionStart();
+  // Layout steps (layout.cpp).
+  bool CheckNames(const std::vector<PDirEntry>& Dirs);
+  void MakeIsoNamesUnique(const std::vector<PDirEntry>& Dirs);
+  void OrderDirectories(const std::vector<PDirEntry>& Dirs);
+  void WriteHeader(const std::vector<PDirEntry>& Dirs, TDateTime Now);
 
   int32_t cache_size_ = kDefaultCacheSize;
   bool erasing_ = false;

@@ -2,7 +2,9 @@
 
 #include <sys/time.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -173,13 +175,25 @@ int64_t DateTimeToUnixTime(TDateTime Value) {
   return static_cast<int64_t>(mktime(&tm));
 }
 
+std::optional<int64_t> SourceDateEpoch() {
+  const char* text = getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == 0) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long long value = strtoll(text, &end, 10);
+  if (errno != 0 || *end != 0 || value < 0) return std::nullopt;
+  return static_cast<int64_t>(value);
+}
+
 TDateTime Now() {
+  if (const auto fixed = SourceDateEpoch()) return UnixTimeToDateTime(*fixed);
   struct timeval tv {};
   gettimeofday(&tv, nullptr);
   return UnixTimeToDateTime(tv.tv_sec, static_cast<int32_t>(tv.tv_usec) * 1000);
 }
 
 uint32_t NowDosDateTime() {
+  if (const auto fixed = SourceDateEpoch()) return UnixTimeToDosDateTime(*fixed);
   return UnixTimeToDosDateTime(static_cast<int64_t>(time(nullptr)));
 }
 

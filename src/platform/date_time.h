@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 using TDateTime = double;
 
@@ -39,8 +40,12 @@ TDateTime UnixTimeToDateTime(int64_t Seconds, int32_t Nanoseconds = 0);
 // that date decide the offset).
 int64_t DateTimeToUnixTime(TDateTime Value);
 
+// The time now; when SOURCE_DATE_EPOCH holds seconds since the epoch, that
+// time instead, so that what is made from a tree (folder dates, the dates
+// of an image's directories) is the same on every run.
 TDateTime Now();
 uint32_t NowDosDateTime();
+std::optional<int64_t> SourceDateEpoch();
 
 // The standard-time bias of the local zone in minutes: local time + bias =
 // Greenwich time. Daylight saving never enters it.

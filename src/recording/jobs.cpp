@@ -1,1 +1,0 @@
-// Recording jobs: burn, image save, image burn and erase.
