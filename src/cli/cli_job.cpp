@@ -24,7 +24,7 @@ void OnInterrupt(int) {
   interrupted = 1;
 }
 
-// SIGINT and SIGTERM set the flag while a job runs.
+// SIGINT and SIGTERM set the flag while a job runs; SIGPIPE is ignored.
 class InterruptGuard {
  public:
   InterruptGuard() {
@@ -34,10 +34,17 @@ class InterruptGuard {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &old_int_);
     sigaction(SIGTERM, &sa, &old_term_);
+    // An image written into a pipe whose reader went away is a failed
+    // write the job reports, not a reason to die without a word.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &old_pipe_);
   }
   ~InterruptGuard() {
     sigaction(SIGINT, &old_int_, nullptr);
     sigaction(SIGTERM, &old_term_, nullptr);
+    sigaction(SIGPIPE, &old_pipe_, nullptr);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -45,6 +52,7 @@ class InterruptGuard {
  private:
   struct sigaction old_int_ {};
   struct sigaction old_term_ {};
+  struct sigaction old_pipe_ {};
 };
 
 struct Completion {

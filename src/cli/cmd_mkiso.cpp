@@ -78,7 +78,8 @@ OutputState ReadOutputState(const std::string& Path) {
 
 bool Touched(const OutputState& Before, const std::string& Path) {
   struct stat now {};
-  if (stat(Path.c_str(), &now) != 0) return false;
+  // Only a regular file is ever removed (never a device or a pipe).
+  if (lstat(Path.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) return false;
   if (!Before.existed) return true;
   return now.st_ino != Before.st.st_ino || now.st_size != Before.st.st_size ||
          now.st_mtim.tv_sec != Before.st.st_mtim.tv_sec ||
