@@ -396,9 +396,13 @@ TEST(AddFile, LongNamesAndLargeFiles) {
   const std::string wide_ok = t.File("in/" + wide, "1");
   const std::string huge = t.SizedFile("in/huge.iso", int64_t{4} << 30);
   const std::string big = t.SizedFile("in/big.iso", (int64_t{3} << 30) + 7);
+  // A Joliet record holds a file name of 108 UTF-16 units at most (the
+  // record limit of 255 bytes): longer names are refused whatever else.
+  const std::string fits = t.File("in/" + std::string(104, 'f') + ".txt", "1");
   TzqCDBurner b;
   LogLines log(b);
-  EXPECT_EQ(b.InsertFile("\\", ok, false), 1);
+  EXPECT_EQ(b.InsertFile("\\", fits, false), 1);
+  EXPECT_EQ(b.InsertFile("\\", ok, false), 0);
   EXPECT_EQ(b.InsertFile("\\", too_long, false), 0);
   EXPECT_TRUE(log.Has("NAME TOO LONG", 4));
   EXPECT_EQ(b.InsertFile("\\", wide_ok, false), 0);  // 127 + the appended dot = 128
@@ -413,7 +417,7 @@ TEST(AddFile, LongNamesAndLargeFiles) {
   EXPECT_EQ(b.InsertFile("\\", big, false), 1);
   EXPECT_EQ(sizes.back(), (int64_t{3} << 30) + 7);
   EXPECT_EQ(b.FindEntry(b.RootDir(), "big.iso")->Size, (int64_t{3} << 30) + 7);
-  EXPECT_EQ(b.InsertFile("\\", too_long, false), 1);
+  EXPECT_EQ(b.InsertFile("\\", too_long, false), 0);  // no handler makes it fit a record
 }
 
 TEST(AddDir, ArchiveOnly) {
