@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
 #include "burner/cd_burner.h"
+#include "cli/cli_progress.h"
 #include "platform/app_paths.h"
 #include "platform/file_attr.h"
 #include "platform/ini_file.h"
@@ -15,6 +17,7 @@ namespace cli {
 namespace {
 
 constexpr uint8_t kTypeProgress = 1;
+constexpr auto kCountRefresh = std::chrono::milliseconds(500);
 
 std::string Shown(const std::string& Path) {
   return platform::SanitizeUtf8(Path);
@@ -97,7 +100,20 @@ bool ParseSources(const std::vector<std::string>& Args, std::vector<SourceArg>& 
   return true;
 }
 
-void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool ArchiveOnly) {
+void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool ArchiveOnly,
+                ProgressDisplay* Display) {
+  // Counting is done in the add handler, which leaves every name as it is.
+  auto next = std::chrono::steady_clock::now() + kCountRefresh;
+  int64_t seen = 0;
+  if (Display != nullptr)
+    Burner.OnAddFile = [&](TzqCDBurner*, const std::string&, std::string&, std::string&, TDateTime&,
+                           int32_t, int64_t, bool&) {
+      if (++seen % 256 != 0) return;
+      const auto now = std::chrono::steady_clock::now();
+      if (now < next) return;
+      next = now + kCountRefresh;
+      Display->ShowCount("files", seen);
+    };
   for (const SourceArg& s : Sources) {
     PDirEntry dest = Burner.FindDir(s.Dest);
     if (dest == nullptr) Burner.ForceDirPath(s.Dest);
@@ -118,6 +134,8 @@ void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool
     else
       Burner.InsertFile(dest->Path, s.Path, false);
   }
+  Burner.OnAddFile = nullptr;
+  if (Display != nullptr) Display->Finish();
 }
 
 }  // namespace cli

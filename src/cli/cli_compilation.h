@@ -13,6 +13,8 @@ class TzqCDBurner;
 
 namespace cli {
 
+class ProgressDisplay;
+
 // zqcb.ini from the program's folder, else the user's configuration
 // folder; defaults for whatever is missing.
 platform::ProgramSettings LoadProgramSettings();
@@ -44,6 +46,8 @@ std::string CompilationFolder(const std::string& Text);
 // needed. With ArchiveOnly, files in folders are added only when their
 // archive attribute is set, and marked to have it cleared after a write.
 // A name DEST already holds is refused with a warning, as the window does.
-void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool ArchiveOnly);
+// Display, when given, counts the entries added every 500 ms.
+void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool ArchiveOnly,
+                ProgressDisplay* Display = nullptr);
 
 }  // namespace cli

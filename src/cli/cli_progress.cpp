@@ -91,6 +91,24 @@ void ProgressDisplay::Show(const ProgressValues& Values) {
   }
 }
 
+void ProgressDisplay::ShowCount(const std::string& What, int64_t Count) {
+  switch (mode_) {
+    case ProgressMode::Hidden:
+      return;
+    case ProgressMode::Json:
+      JsonObject().Add("event", "count").Add("what", What).Add("count", Count).Print();
+      return;
+    case ProgressMode::Bar: {
+      const std::string line =
+          "\r" + caption_ + ": " + std::to_string(Count) + " " + What + "\x1b[K";
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+      drawn_ = true;
+      return;
+    }
+  }
+}
+
 void ProgressDisplay::Finish() {
   if (drawn_) {
     std::fputc('\n', stderr);

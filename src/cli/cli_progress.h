@@ -28,6 +28,8 @@ class ProgressDisplay {
   ~ProgressDisplay() { Finish(); }
 
   void Show(const ProgressValues& Values);
+  // Work without a known total (adding folders): how many so far.
+  void ShowCount(const std::string& What, int64_t Count);
   // Ends the bar's line; nothing more is drawn.
   void Finish();
 

@@ -156,7 +156,11 @@ int RunMkiso(const std::vector<std::string>& args) {
   cli::AttachLog(burner, opts.Has("--verbose"), &last_log);
   burner.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
   burner.StripSourcePath = true;
-  cli::AddSources(burner, sources, archive_only);
+  const cli::ProgressMode mode = cli::ProgressDisplay::ModeFor(json, opts.Has("--quiet"));
+  {
+    cli::ProgressDisplay adding(mode, "Adding");
+    cli::AddSources(burner, sources, archive_only, &adding);
+  }
   if (burner.DirsCount() == 0 && burner.FilesCount() == 0) return Usage(kEmptyCompilation);
 
   burner.IdVolume = opts.Value("--volume").value_or(settings.VolumeLable);
@@ -169,7 +173,7 @@ int RunMkiso(const std::vector<std::string>& args) {
   }
 
   const OutputState before = ReadOutputState(output);
-  cli::ProgressDisplay display(cli::ProgressDisplay::ModeFor(json, opts.Has("--quiet")), "Saving");
+  cli::ProgressDisplay display(mode, "Saving");
   const std::string result = cli::RunWriteJob(
       burner, [&] { burner.SaveISO(output, quick); }, display);
   if (!result.empty()) {

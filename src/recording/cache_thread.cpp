@@ -245,6 +245,24 @@ int32_t TCacheThread::TakeBlock(std::unique_ptr<TCacheBlock>& Block) {
   return n;
 }
 
+int64_t TCacheThread::TakeBlocks(std::vector<std::unique_ptr<TCacheBlock>>& Blocks, size_t Max) {
+  if (StopSeen()) return 0;
+  int64_t bytes = 0;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (queue_.empty()) return finished_ ? 0 : -1;
+    for (size_t i = 0; i < Max && !queue_.empty(); ++i) {
+      bytes += queue_.front()->Count;
+      Blocks.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+    }
+  }
+  room_.notify_one();
+  cached_bytes_ -= bytes;
+  pending_bytes_ -= bytes;
+  return bytes;
+}
+
 int32_t TCacheThread::GetBlock(uint8_t* Buffer) {
   std::unique_ptr<TCacheBlock> block;
   const int32_t n = TakeBlock(block);
@@ -281,10 +299,6 @@ void TCacheThread::SetErrorText(const std::string& Text) {
   std::lock_guard<std::mutex> guard(lock_);
   error_text_ = Text;
   has_error_ = !Text.empty();
-}
-
-void TCacheThread::ClearErrorText() {
-  SetErrorText(std::string());
 }
 
 size_t TCacheThread::QueuedBlocks() const {

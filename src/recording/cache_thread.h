@@ -54,6 +54,10 @@ class TCacheThread {
   // ReturnBlock once written. Block is empty unless the result is > 0.
   int32_t TakeBlock(std::unique_ptr<TCacheBlock>& Block);
   void ReturnBlock(std::unique_ptr<TCacheBlock> Block);
+  // Every queued block up to Max at once (appended to Blocks, oldest
+  // first): their byte count, or -1 / 0 as TakeBlock. An image file takes
+  // them with one write.
+  int64_t TakeBlocks(std::vector<std::unique_ptr<TCacheBlock>>& Blocks, size_t Max);
   // Waits at most Timeout for a block to be queued (or the data to end).
   void WaitForBlock(std::chrono::milliseconds Timeout);
 
@@ -70,7 +74,6 @@ class TCacheThread {
   std::string ErrorText() const;
   // The writer records its own failure here (replacing the cache's text).
   void SetErrorText(const std::string& Text);
-  void ClearErrorText();
   int64_t CachedBytes() const { return cached_bytes_.load(); }
   int64_t PendingBytes() const { return pending_bytes_.load(); }
   int32_t MaxBlocks() const { return max_blocks_; }

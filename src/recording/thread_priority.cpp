@@ -9,14 +9,17 @@
 namespace recording {
 namespace {
 
+// Small steps below normal: nice values weigh against every other process
+// of the machine, not only against the job's own threads, and a reader
+// pushed far down would starve the writer whenever the machine is busy.
 int NiceOffset(TThreadPriority Level) {
   switch (Level) {
     case TThreadPriority::Idle:
-      return 19;
+      return 4;
     case TThreadPriority::Lowest:
-      return 10;
+      return 2;
     case TThreadPriority::BelowNormal:
-      return 5;
+      return 1;
     case TThreadPriority::Normal:
       return 0;
     case TThreadPriority::TimeCritical:
