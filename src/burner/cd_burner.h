@@ -266,6 +266,12 @@ class TzqCDBurner : public TSCSIDevice {
   // Added by later work: session import and file extraction from a disc;
   // burning (BurnCD), burning an image file, erasing.
 
+ protected:
+  // Where the loaded disc takes its next session (its next writable
+  // address) for a burn's layout; 0 until the disc side of the layout is in
+  // place. Tests stand in for a disc here.
+  virtual int32_t NextSessionStart();
+
  private:
   struct WalkState;
 
@@ -293,9 +299,6 @@ class TzqCDBurner : public TSCSIDevice {
   void Report(const char* Format, const std::string& A, const std::string& B = std::string());
   bool CopyDirInto(const std::string& DestPath, PDirEntry Src, bool ArchiveOnly);
 
-  // Where the loaded disc takes its next session (its next writable
-  // address); 0 until the disc side of the layout is in place.
-  int32_t NextSessionStart();
   // Layout steps (layout.cpp).
   bool CheckNames(const std::vector<PDirEntry>& Dirs);
   void MakeIsoNamesUnique(const std::vector<PDirEntry>& Dirs);

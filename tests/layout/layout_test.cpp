@@ -216,6 +216,48 @@ TEST(Layout, PrepareAgainStartsAFreshHeaderAndKeepsTheLayout) {
   EXPECT_EQ(first.size(), size_t(b.HeaderStream.Size()));
 }
 
+// A disc that continues after an earlier session.
+class ContinuedDisc : public TzqCDBurner {
+ public:
+  explicit ContinuedDisc(int32_t next) : next_(next) {}
+
+ protected:
+  int32_t NextSessionStart() override { return next_; }
+
+ private:
+  int32_t next_;
+};
+
+TEST(Layout, LaterSessionStartsAtTheNextWritableAddress) {
+  ContinuedDisc b(11702);
+  PFileEntry f = AddFile(b, b.RootDir(), "new.txt", 3000);
+  ASSERT_TRUE(b.Prepare(false));
+  EXPECT_EQ(b.SessionStart, 11702);
+  ExpectPlaces(PlacesOf(b), {11718, 11719, 11720, 11721, 11722, 11723, 11724, 11725, 11726, 11727,
+                             11727 + 2 - 11702});
+  EXPECT_EQ(b.HeaderPad, 0) << "the first file follows the directories";
+  EXPECT_EQ(b.SessionEnd, 11729);
+  const auto h = b.HeaderStream.Bytes();
+  ASSERT_EQ(h.size(), size_t(11727 - 11702) * kSector);
+  uint32_t v = 0;
+  ASSERT_TRUE(Both32(SectorOf(h, 16), 80, v));
+  EXPECT_EQ(v, 27u) << "the volume space is the new session's length";
+  ASSERT_TRUE(Both32(SectorOf(h, 16), 158, v));
+  EXPECT_EQ(v, 11725u) << "sector numbers are absolute";
+  const auto records = Records(SectorOf(h, 11725 - 11702));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[2].extent, 11727u);
+  EXPECT_EQ(f->IsoSector, 0);
+  // A negative address (above FF000000h) counts as 0.
+  ContinuedDisc negative(-150);
+  ASSERT_TRUE(negative.Prepare(false));
+  EXPECT_EQ(negative.SessionStart, 0);
+  EXPECT_EQ(negative.PvdSector, 16);
+  // An image always starts at 0.
+  ASSERT_TRUE(b.Prepare(true));
+  EXPECT_EQ(b.SessionStart, 0);
+}
+
 TEST(Layout, FolderEntriesTakeTheirFoldersValues) {
   TzqCDBurner b;
   PDirEntry dir = AddFolder(b, b.RootDir(), "DATA");
