@@ -20,8 +20,11 @@ constexpr auto kJobEndWait = std::chrono::seconds(60);
 
 volatile sig_atomic_t interrupted = 0;
 
+// The abort request is one lock-free store: safe here, and seen by the
+// writer at its next block without waiting for the poller.
 void OnInterrupt(int) {
   interrupted = 1;
+  recording::RequestAbort();
 }
 
 // SIGINT and SIGTERM set the flag while a job runs; SIGPIPE is ignored.
@@ -29,6 +32,7 @@ class InterruptGuard {
  public:
   InterruptGuard() {
     interrupted = 0;
+    recording::AbortRequested();  // the job state exists before any signal comes
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);

@@ -36,7 +36,12 @@ std::string Shown(const std::string& Text) {
   return platform::SanitizeUtf8(Text);
 }
 
+// With --json the refusal is the result object too.
+bool json_output = false;
+
 int Usage(const std::string& Message) {
+  if (json_output)
+    cli::JsonObject().Add("event", "result").Add("ok", false).Add("error", Message).Print();
   std::fprintf(stderr, "tidemark: %s\n", Shown(Message).c_str());
   return cli::kExitUsage;
 }
@@ -114,7 +119,9 @@ int RunMkiso(const std::vector<std::string>& args) {
       .Add("--json", "", "JSON events and result on standard output instead of text")
       .Add("-v,--verbose", "", "progress and trace lines of the component's log")
       .Add("-h,--help", "", "this help");
-  if (!opts.Parse(args)) return Usage(opts.Error() + " (see tidemark mkiso --help)");
+  const bool parsed = opts.Parse(args);
+  json_output = opts.Has("--json");
+  if (!parsed) return Usage(opts.Error() + " (see tidemark mkiso --help)");
   if (opts.Has("--help")) {
     std::printf("%s%s", kUsage, opts.HelpText().c_str());
     return cli::kExitOk;
@@ -122,7 +129,7 @@ int RunMkiso(const std::vector<std::string>& args) {
   const auto output_arg = opts.Value("--output");
   if (!output_arg || output_arg->empty()) return Usage("mkiso needs -o FILE");
   if (opts.Positional().empty()) return Usage("mkiso needs at least one SOURCE");
-  const bool json = opts.Has("--json");
+  const bool json = json_output;
 
   std::optional<int32_t> cache_size;
   if (const auto text = opts.Value("--cache-size")) {

@@ -20,8 +20,8 @@ constexpr auto kPrimeWait = std::chrono::milliseconds(100);
 
 struct State {
   std::atomic<bool> running{false};
-  std::atomic<bool> abort{false};
-  std::mutex cache_mutex;  // the reference, against the poller
+  std::atomic<bool> abort{false};  // lock-free: a signal handler may set it
+  std::mutex cache_mutex;          // the reference, against the poller
   std::unique_ptr<TCacheThread> cache;
   std::mutex job_lock;
   std::mutex end_mutex;
@@ -44,6 +44,8 @@ bool JobRunning() {
 bool AbortRequested() {
   return Job().abort.load();
 }
+
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void RequestAbort() {
   Job().abort = true;

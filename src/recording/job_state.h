@@ -20,7 +20,9 @@ class TCacheThread;
 
 // True from a writer's job start to its job end.
 bool JobRunning();
-// Set by AbortWrite; cleared when a starter begins a job.
+// Set by AbortWrite; cleared when a starter begins a job. RequestAbort is
+// safe in a signal handler once the job state exists (any call here
+// creates it).
 bool AbortRequested();
 void RequestAbort();
 

@@ -180,6 +180,12 @@ TEST(Mkiso, JsonEvents) {
     last = line;
   }
   EXPECT_GE(progress, 1) << "the final counts at least";
+  // A refusal is a result object too.
+  const Outcome refused = Mkiso(t, "-o other.iso missing.txt --json");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(
+      refused.out,
+      "{\"event\":\"result\",\"ok\":false,\"error\":\"missing.txt: no such file or folder\"}\n");
   EXPECT_EQ(last, "{\"event\":\"result\",\"ok\":true,\"file\":\"" + t.Path("out.iso") +
                       "\",\"sectors\":300,\"bytes\":614400}");
 }
@@ -250,6 +256,8 @@ TEST(Mkiso, InterruptAbortsTheJob) {
   pollfd p{reader, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 20000), 1);
   kill(pid, SIGINT);
+  // Let the signal land before the writer gets going again.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::vector<char> sink(1 << 16);
   for (;;) {
     const ssize_t n = read(reader, sink.data(), sink.size());
