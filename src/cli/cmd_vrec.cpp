@@ -133,7 +133,7 @@ int Insert(Context& ctx, const std::vector<std::string>& args, const cli::Option
   }
   int status = Update(ctx, [&](vrec::DriveState& s, vrec::SectorStore& store, std::string*) {
     vrec::InsertMedium(s, store, *medium, static_cast<std::uint32_t>(capacity),
-                       ctx.recorder->clock().NowUs(), ctx.recorder->SpeedX10(s));
+                       ctx.recorder->clock().NowUs());
     std::printf("inserted a blank %s of %u blocks\n", s.disc.traits().name, s.disc.capacity);
     return true;
   });
@@ -147,8 +147,7 @@ int InsertImage(Context& ctx, const std::vector<std::string>& args) {
     return Usage(args[0] + " is not an image file");
   }
   return Update(ctx, [&](vrec::DriveState& s, vrec::SectorStore& store, std::string* error) {
-    if (!vrec::InsertImage(s, store, args[0], ctx.recorder->clock().NowUs(),
-                           ctx.recorder->SpeedX10(s), error)) {
+    if (!vrec::InsertImage(s, store, args[0], ctx.recorder->clock().NowUs(), error)) {
       return false;
     }
     std::printf("inserted a %s of %u blocks made from %s\n", s.disc.traits().name, s.disc.capacity,

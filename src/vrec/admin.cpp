@@ -33,8 +33,10 @@ void ClearDriveActivity(DriveState& s) {
   s.ResetWriteParameters();
 }
 
-void NewDiscArrived(DriveState& s, std::int64_t now, std::uint32_t speed_x10) {
-  s.ready_at = speed_x10 == 0 ? now : now + detail::kSpinUpUs;
+// A disc put in from outside (as a user does before starting a program)
+// is ready at once; only a host's own load command waits for the spin-up.
+void NewDiscArrived(DriveState& s, std::int64_t now) {
+  s.ready_at = now;
   detail::RaiseAttention(s, sense::kMediumMayHaveChanged);
   detail::RaiseMediaEvent(s, detail::kMediaEventNewMedia);
 }
@@ -42,16 +44,16 @@ void NewDiscArrived(DriveState& s, std::int64_t now, std::uint32_t speed_x10) {
 }  // namespace
 
 void InsertMedium(DriveState& s, SectorStore& store, Medium m, std::uint32_t capacity,
-                  std::int64_t now, std::uint32_t speed_x10) {
+                  std::int64_t now) {
   ClearDriveActivity(s);
   store.Discard();
   s.disc = Disc::Fresh(m, capacity);
   s.image_name.clear();
-  NewDiscArrived(s, now, speed_x10);
+  NewDiscArrived(s, now);
 }
 
 bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std::int64_t now,
-                 std::uint32_t speed_x10, std::string* error) {
+                 std::string* error) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
@@ -106,7 +108,7 @@ bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std
   char resolved[4096];
   s.image_name = realpath(path.c_str(), resolved) != nullptr ? resolved : path;
   if (s.image_name.size() > 1024) s.image_name.resize(1024);
-  NewDiscArrived(s, now, speed_x10);
+  NewDiscArrived(s, now);
   return true;
 }
 

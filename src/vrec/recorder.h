@@ -73,10 +73,12 @@ class Recorder {
 };
 
 // Operations of `tidemark vrec` on a locked state (admin.cpp).
+// A disc put in this way is ready at once (with the unit attention of a
+// changed medium); the spin-up belongs to a host's own load command.
 void InsertMedium(DriveState& s, SectorStore& store, Medium m, std::uint32_t capacity,
-                  std::int64_t now, std::uint32_t speed_x10);
+                  std::int64_t now);
 bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std::int64_t now,
-                 std::uint32_t speed_x10, std::string* error);
+                 std::string* error);
 void RemoveMedium(DriveState& s, SectorStore& store);
 // The recorded blocks of session `session` (0: the whole disc) as an image.
 bool DumpSession(const DriveState& s, SectorStore& store, int session, const std::string& path,

@@ -391,7 +391,7 @@ TEST(VrecRecording, ReadOnlyDiscFromAnImage) {
   std::string error;
   ASSERT_TRUE(r.rec().Update(
       [&](DriveState& s, SectorStore& store, std::string* e) {
-        return InsertImage(s, store, image, r.clock().NowUs(), 0, e);
+        return InsertImage(s, store, image, r.clock().NowUs(), e);
       },
       &error))
       << error;

@@ -63,7 +63,7 @@ TEST(VrecStore, TheDiscSurvivesTheProcessThatWroteIt) {
     ASSERT_TRUE(r) << error;
     ASSERT_TRUE(r->Update(
         [&](DriveState& s, SectorStore& store, std::string*) {
-          InsertMedium(s, store, Medium::kDvdPlusRw, 0, clock.NowUs(), 0);
+          InsertMedium(s, store, Medium::kDvdPlusRw, 0, clock.NowUs());
           s.faults.push_back(*ParseFaultRule("28@7=03/11/00", &error));
           return true;
         },
@@ -96,7 +96,7 @@ TEST(VrecStore, TwoInstancesShareOneRecorderCommandByCommand) {
   ASSERT_TRUE(cli) << error;
   ASSERT_TRUE(cli->Update(
       [&](DriveState& s, SectorStore& store, std::string*) {
-        InsertMedium(s, store, Medium::kDvdPlusR, 0, clock.NowUs(), 0);
+        InsertMedium(s, store, Medium::kDvdPlusR, 0, clock.NowUs());
         return true;
       },
       &error));
@@ -126,7 +126,7 @@ TEST(VrecStore, ProcessesWritingAtOnceNeverCorruptTheState) {
     ASSERT_TRUE(r) << error;
     ASSERT_TRUE(r->Update(
         [&](DriveState& s, SectorStore& store, std::string*) {
-          InsertMedium(s, store, Medium::kDvdPlusR, 0, clock.NowUs(), 0);
+          InsertMedium(s, store, Medium::kDvdPlusR, 0, clock.NowUs());
           return true;
         },
         &error));

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     if (!recorder || !recorder->Update(
                          [&](vrec::DriveState& s, vrec::SectorStore& store, std::string*) {
                            vrec::InsertMedium(s, store, vrec::Medium::kDvdPlusRw, 0,
-                                              recorder->clock().NowUs(), 0);
+                                              recorder->clock().NowUs());
                            return true;
                          },
                          &error)) {

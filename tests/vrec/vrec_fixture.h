@@ -97,7 +97,7 @@ class Recorder {
   // Drive state changes the CLI would make.
   void Insert(Medium m, std::uint32_t capacity = 0) {
     Change([&](DriveState& s, SectorStore& store) {
-      InsertMedium(s, store, m, capacity, clock_.NowUs(), rec_->SpeedX10(s));
+      InsertMedium(s, store, m, capacity, clock_.NowUs());
     });
   }
   void SetSpeed(std::uint32_t x10) {
