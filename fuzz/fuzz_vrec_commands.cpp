@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string encoded = vrec::EncodeState(state);
     vrec::DriveState back;
     std::string error;
-    if (!vrec::DecodeState(vrec::ConstBytes(reinterpret_cast<const std::uint8_t*>(encoded.data()),
-                                            encoded.size()),
-                           &back, &error)) {
+    if (!vrec::DecodeState(
+            vrec::ConstBytes(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size()),
+            &back, &error)) {
       std::abort();  // the recorder made a state it cannot load again
     }
   }

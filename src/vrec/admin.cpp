@@ -71,6 +71,10 @@ bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std
     *error = path + (blocks == 0 ? " is empty" : " is larger than any disc");
     return false;
   }
+  // From here on the old disc is gone: a failure leaves the drive empty.
+  ClearDriveActivity(s);
+  s.disc = Disc{};
+  s.image_name.clear();
   if (!store.Discard()) {
     close(fd);
     *error = "cannot clear the recorder's sectors";
@@ -87,7 +91,7 @@ bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         close(fd);
-        *error = "cannot read " + path + ": " + std::strerror(errno);
+        *error = "cannot read " + path + ": " + std::strerror(errno) + "; the recorder is empty";
         return false;
       }
       if (n == 0) break;
@@ -102,7 +106,6 @@ bool InsertImage(DriveState& s, SectorStore& store, const std::string& path, std
     }
   }
   close(fd);
-  ClearDriveActivity(s);
   Medium m = blocks <= kLargestCdImageBlocks ? Medium::kCdRom : Medium::kDvdRom;
   s.disc = Disc::Fresh(m, static_cast<std::uint32_t>(blocks));
   char resolved[4096];

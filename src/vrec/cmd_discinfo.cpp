@@ -221,8 +221,9 @@ void ReadTrackInformation(Ctx& c) {
   r[2] = static_cast<std::uint8_t>(v.number);
   r[3] = static_cast<std::uint8_t>(v.session);
   r[5] = static_cast<std::uint8_t>((v.damaged ? 0x20 : 0) | v.track_mode);
-  r[6] = static_cast<std::uint8_t>((v.reserved ? 0x80 : 0) | (v.blank ? 0x40 : 0) |
-                                   (v.packet ? 0x20 : 0) | (v.fixed_packet ? 0x10 : 0) | v.data_mode);
+  r[6] =
+      static_cast<std::uint8_t>((v.reserved ? 0x80 : 0) | (v.blank ? 0x40 : 0) |
+                                (v.packet ? 0x20 : 0) | (v.fixed_packet ? 0x10 : 0) | v.data_mode);
   r[7] = static_cast<std::uint8_t>((v.lra_valid ? 0x02 : 0) | (v.nwa_valid ? 0x01 : 0));
   put_be32(r, 8, static_cast<std::uint32_t>(v.start));
   put_be32(r, 12, v.nwa_valid ? static_cast<std::uint32_t>(v.nwa) : 0);

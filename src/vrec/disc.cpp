@@ -162,27 +162,6 @@ std::int64_t Disc::LastRecordedBlock() const {
   return last;
 }
 
-std::uint32_t Disc::FreeBlocks(std::uint32_t pregap) const {
-  if (recording() == Recording::kOverwritable) return formatted ? formatted_blocks : capacity;
-  if (recording() == Recording::kReadOnly) return 0;
-  if (auto start = InvisibleTrackStart(pregap)) {
-    return capacity - static_cast<std::uint32_t>(*start);
-  }
-  for (const Track& t : tracks) {
-    if (t.state == TrackState::kOpen) {
-      return capacity > static_cast<std::uint32_t>(t.NextWritable())
-                 ? capacity - static_cast<std::uint32_t>(t.NextWritable())
-                 : 0;
-    }
-  }
-  return 0;
-}
-
-const Track* Disc::TrackNumber(std::uint32_t number) const {
-  if (number == 0 || number > tracks.size()) return nullptr;
-  return &tracks[number - 1];
-}
-
 std::int32_t Disc::SessionStart(std::uint16_t session) const {
   for (const Track& t : tracks) {
     if (t.session == session) return t.start;

@@ -112,10 +112,6 @@ struct Disc {
   Sense ReadableBlock(std::int32_t lba) const;
   // READ CAPACITY's last block, or -1 when nothing is recorded.
   std::int64_t LastRecordedBlock() const;
-  // Total blocks a client may still write (free space of the invisible track).
-  std::uint32_t FreeBlocks(std::uint32_t pregap) const;
-  // Track numbers are 1-based over the whole disc.
-  const Track* TrackNumber(std::uint32_t number) const;
   std::int32_t SessionStart(std::uint16_t session) const;  // first track start
   std::int32_t SessionEnd(std::uint16_t session) const;    // lead-out start
 

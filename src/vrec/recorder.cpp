@@ -131,9 +131,8 @@ bool Recorder::Update(const std::function<bool(DriveState&, SectorStore&, std::s
                       std::string* error) {
   std::lock_guard<std::mutex> hold(mutex_);
   if (!store_->Lock(error)) return false;
-  DriveState before = store_->state();
+  // A refusing change leaves the state as it found it, or consistent.
   bool ok = change(store_->state(), store_->sectors(), error);
-  if (!ok) store_->state() = std::move(before);
   std::string save_error;
   if (!store_->Unlock(&save_error) && ok) {
     *error = save_error;

@@ -42,7 +42,8 @@ class Recorder {
   Response ExecuteAndWait(const Request& request);
 
   // Runs `change` on the state under the lock and saves what it did. The
-  // function returns false (with a message) to refuse.
+  // function returns false (with a message) to refuse; whatever it leaves
+  // in the state is saved either way, so it leaves it consistent.
   bool Update(const std::function<bool(DriveState&, SectorStore&, std::string*)>& change,
               std::string* error);
   bool Inspect(const std::function<void(const DriveState&)>& look, std::string* error);

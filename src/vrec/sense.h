@@ -65,7 +65,6 @@ inline constexpr Sense kSavingParametersNotSupported{0x5, 0x39, 0x00};
 inline constexpr Sense kMediumRemovalPrevented{0x5, 0x53, 0x02};
 inline constexpr Sense kIllegalModeForTrack{0x5, 0x64, 0x00};
 inline constexpr Sense kNoMoreTrackReservations{0x5, 0x72, 0x05};
-inline constexpr Sense kInvalidTrackNumber{0x5, 0x24, 0x00};  // MMC uses 24/00 here
 
 // 06: unit attention.
 inline constexpr Sense kMediumMayHaveChanged{0x6, 0x28, 0x00};

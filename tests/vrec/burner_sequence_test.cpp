@@ -45,7 +45,7 @@ TEST(VrecBurnerSequence, DvdMinusRBurnWithLeadOutWait) {
   r.Insert(Medium::kDvdR);
   r.ClearAttention();
   EXPECT_EQ(r.Run(Cdb6(mmc::kStartStopUnit, 0x03)).status, kStatusGood);  // load
-  EXPECT_EQ(r.Run(Cdb6(mmc::kRezeroUnit)).status, kStatusGood);         // rewind
+  EXPECT_EQ(r.Run(Cdb6(mmc::kRezeroUnit)).status, kStatusGood);           // rewind
   Cdb speed(12, 0);
   speed[0] = mmc::kSetCdSpeed;
   put_be16(speed, 2, 0xFFFF);
@@ -92,7 +92,8 @@ TEST(VrecBurnerSequence, DvdMinusRBurnWithLeadOutWait) {
   // The lead-out wait: READ DISC INFORMATION until it succeeds.
   int waited = 0;
   std::vector<std::uint8_t> info;
-  for (; r.In(Cdb10(mmc::kReadDiscInformation, 0, 0x38), 0x38, &info).status != kStatusGood; ++waited) {
+  for (; r.In(Cdb10(mmc::kReadDiscInformation, 0, 0x38), 0x38, &info).status != kStatusGood;
+       ++waited) {
     ASSERT_EQ(info.size(), 0u);
     r.clock().Advance(1'000'000);
     ASSERT_LT(waited, 3600);

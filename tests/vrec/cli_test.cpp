@@ -121,8 +121,9 @@ TEST_F(VrecCli, ForeignAndCorruptFolders) {
 }
 
 TEST_F(VrecCli, RunPassesTheExitStatusAndTheEnvironment) {
-  RunResult r = Vrec({"run", "--", "sh", "-c",
-                      "echo $TIDEMARK_VREC_NODE $TIDEMARK_VREC_ADDRESS; test -n \"$LD_PRELOAD\"; exit 7"});
+  RunResult r =
+      Vrec({"run", "--", "sh", "-c",
+            "echo $TIDEMARK_VREC_NODE $TIDEMARK_VREC_ADDRESS; test -n \"$LD_PRELOAD\"; exit 7"});
   EXPECT_EQ(r.status, 7) << r.err;
   EXPECT_EQ(r.out, "/dev/sr0 0:0:0:0\n");
   EXPECT_EQ(Vrec({"run", "--", "/nonexistent/program"}).status, 127);

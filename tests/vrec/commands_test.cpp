@@ -37,22 +37,25 @@ TEST(VrecCommands, BadCommandBlocksGetIllegalRequest) {
     Sense expected;
   };
   const Case cases[] = {
-      {{0xF7, 0, 0, 0, 0, 0}, sense::kInvalidOperationCode},          // unknown operation
-      {{}, sense::kInvalidOperationCode},                             // empty block
-      {{mmc::kRead10, 0, 0, 0}, sense::kInvalidFieldInCdb},           // too short for READ (10)
+      {{0xF7, 0, 0, 0, 0, 0}, sense::kInvalidOperationCode},  // unknown operation
+      {{}, sense::kInvalidOperationCode},                     // empty block
+      {{mmc::kRead10, 0, 0, 0}, sense::kInvalidFieldInCdb},   // too short for READ (10)
       {{mmc::kModeSense10, 0, 0x31, 0, 0, 0, 0, 0, 255, 0}, sense::kInvalidFieldInCdb},  // no page
       {{mmc::kModeSense10, 0, 0xEA, 0, 0, 0, 0, 0, 255, 0}, sense::kSavingParametersNotSupported},
       {{mmc::kGetConfiguration, 3, 0, 0, 0, 0, 0, 0, 8, 0}, sense::kInvalidFieldInCdb},  // RT 3
-      {{mmc::kGetEventStatus, 0, 0, 0, 0x10, 0, 0, 0, 8, 0}, sense::kInvalidFieldInCdb},  // not polled
+      {{mmc::kGetEventStatus, 0, 0, 0, 0x10, 0, 0, 0, 8, 0},
+       sense::kInvalidFieldInCdb},  // not polled
       {{mmc::kReadDiscInformation, 1, 0, 0, 0, 0, 0, 0, 34, 0}, sense::kInvalidFieldInCdb},
       {{mmc::kReadCapacity16, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0},
        sense::kInvalidFieldInCdb},
-      {{mmc::kGetPerformance, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, sense::kInvalidFieldInCdb},  // tolerance
+      {{mmc::kGetPerformance, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0},
+       sense::kInvalidFieldInCdb},  // tolerance
       {{mmc::kGetPerformance, 0x10, 0, 0, 0, 0, 0, 0, 0, 1, 0x7F, 0}, sense::kInvalidFieldInCdb},
       {{mmc::kReadToc, 0, 0, 0, 0, 0, 0, 0, 20, 0}, sense::kInvalidFieldInCdb},  // blank disc
-      {{mmc::kReadDvdStructure, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0}, sense::kCannotReadIncompatibleFormat},
+      {{mmc::kReadDvdStructure, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0},
+       sense::kCannotReadIncompatibleFormat},
       {{mmc::kFormatUnit, 0x11, 0, 0, 0, 0}, sense::kParameterListLengthError},  // no list sent
-      {{mmc::kRead10, 0, 0, 0, 0, 5, 0, 0, 1, 0}, sense::kLbaOutOfRange},  // nothing recorded
+      {{mmc::kRead10, 0, 0, 0, 0, 5, 0, 0, 1, 0}, sense::kLbaOutOfRange},        // nothing recorded
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> out;
@@ -187,11 +190,11 @@ TEST(VrecCommands, WriteParametersPageHasChangeableMaskAndChecksChanges) {
     Sense expected;
   };
   const Case cases[] = {
-      {8 + 9, 0x55, 60, sense::kInvalidFieldInParameterList},   // a reserved byte
-      {8 + 2, 0x43, 60, sense::kInvalidFieldInParameterList},   // raw recording
-      {8 + 4, 0x07, 60, sense::kInvalidFieldInParameterList},   // no such block type
-      {8 + 1, 0x40, 60, sense::kParameterListLengthError},      // page longer than the list
-      {8 + 3, 0xC4, 6, sense::kParameterListLengthError},       // shorter than its header
+      {8 + 9, 0x55, 60, sense::kInvalidFieldInParameterList},  // a reserved byte
+      {8 + 2, 0x43, 60, sense::kInvalidFieldInParameterList},  // raw recording
+      {8 + 4, 0x07, 60, sense::kInvalidFieldInParameterList},  // no such block type
+      {8 + 1, 0x40, 60, sense::kParameterListLengthError},     // page longer than the list
+      {8 + 3, 0xC4, 6, sense::kParameterListLengthError},      // shorter than its header
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> bad = list;
@@ -205,7 +208,8 @@ TEST(VrecCommands, WriteParametersPageHasChangeableMaskAndChecksChanges) {
   auto caps = r.InOk(Cdb{mmc::kModeSense10, 0, 0x2A, 0, 0, 0, 0, 0, 255, 0}, 255);
   std::fill(caps.begin(), caps.begin() + 8, 0);
   caps[8 + 2] ^= 0x01;
-  EXPECT_EQ(SenseOf(r.Out(Cdb10(mmc::kModeSelect10, 0, static_cast<std::uint16_t>(caps.size()), 0x10), caps)),
+  EXPECT_EQ(SenseOf(r.Out(
+                Cdb10(mmc::kModeSelect10, 0, static_cast<std::uint16_t>(caps.size()), 0x10), caps)),
             sense::kInvalidFieldInParameterList);
 }
 
@@ -217,7 +221,7 @@ TEST(VrecCommands, CapabilitiesPageAndSpeeds) {
   EXPECT_EQ(p[3] & 0x37, 0x37);  // CD-R, CD-RW, test write, DVD-R, DVD-RAM
   EXPECT_EQ(p[4] & 0x80, 0x80);  // buffer underrun protection
   std::uint32_t max = get_be16(page, 8 + 18);
-  EXPECT_EQ(max, 8467u);  // 48x
+  EXPECT_EQ(max, 8467u);                     // 48x
   EXPECT_EQ(get_be16(page, 8 + 12), 4096u);  // buffer KiB
   std::uint32_t descriptors = get_be16(page, 8 + 30);
   ASSERT_GT(descriptors, 1u);

@@ -39,7 +39,8 @@ class VrecLibrary : public ::testing::Test {
     unsetenv("TIDEMARK_VREC_SPEED");
     std::string error;
     for (int target : {0, 1}) {
-      ASSERT_TRUE(RecorderStore::Reset(Folder(), target, DriveState::Fresh(Medium::kCdR, 0), &error))
+      ASSERT_TRUE(
+          RecorderStore::Reset(Folder(), target, DriveState::Fresh(Medium::kCdR, 0), &error))
           << error;
     }
     static void* handle =
@@ -123,7 +124,7 @@ TEST_F(VrecLibrary, AdapterTargetsAndInquiry) {
 TEST_F(VrecLibrary, CheckConditionCarriesStatusAndSense) {
   std::vector<std::uint8_t> block(2048);
   Srb s = Exec(Cdb10(mmc::kRead10, 100, 1), 0x08, block.data(), 2048);
-  EXPECT_EQ(s.bytes[kStatus], 4);     // SS_ERR
+  EXPECT_EQ(s.bytes[kStatus], 4);  // SS_ERR
   EXPECT_EQ(s.bytes[kHaStat], 0);
   EXPECT_EQ(s.bytes[kTargStat], 2);   // check condition
   EXPECT_EQ(s.bytes[kSense + 2], 5);  // blank disc: out of range

@@ -45,8 +45,8 @@ class VrecPeers : public ::testing::Test {
   }
 
   std::vector<std::string> Env() const {
-    return {"TIDEMARK_VREC_DIR=" + folder_, "TIDEMARK_VREC_SPEED=fast", "TIDEMARK_VREC_NODE=",
-            "TIDEMARK_VREC_ADDRESS="};
+    return {"TIDEMARK_VREC_DIR=" + folder_, "TIDEMARK_VREC_SPEED=fast",
+            "TIDEMARK_VREC_NODE=", "TIDEMARK_VREC_ADDRESS="};
   }
   RunResult Vrec(std::vector<std::string> args) {
     args.insert(args.begin(), {Tidemark(), "vrec"});
@@ -77,7 +77,8 @@ class VrecPeers : public ::testing::Test {
   }
   std::string MakeImage(const std::string& tree, const std::string& name) {
     std::string image = dir_.path() + "/" + name;
-    RunResult r = RunProgram({"xorriso", "-outdev", "stdio:" + image, "-map", tree, "/", "-commit"}, {});
+    RunResult r =
+        RunProgram({"xorriso", "-outdev", "stdio:" + image, "-map", tree, "/", "-commit"}, {});
     EXPECT_EQ(r.status, 0) << r.err;
     return image;
   }
@@ -115,7 +116,8 @@ TEST_F(VrecPeers, TheRecorderLooksLikeALinuxDrive) {
   // Readers take the node for a block device holding the image.
   RunResult iso = Shim({"isoinfo", "-d", "-i", "/dev/sr0"});
   EXPECT_TRUE(Has(iso.out, "Volume id: ISOIMAGE")) << iso.out;
-  RunResult dd = Shim({"sh", "-c", "dd if=/dev/sr0 bs=2048 status=none | cmp - '" + image + "' && echo same"});
+  RunResult dd =
+      Shim({"sh", "-c", "dd if=/dev/sr0 bs=2048 status=none | cmp - '" + image + "' && echo same"});
   EXPECT_TRUE(Has(dd.out, "same")) << dd.out;
 }
 
@@ -132,8 +134,8 @@ TEST_F(VrecPeers, CdrskinAndXorrisoWriteAndAppendSessionsOnACdR) {
   std::string status = Status();
   EXPECT_TRUE(Has(status, "session 2: tracks 2-2")) << status;
 
-  ExpectSessionMatches(src2_, "/second");                   // the last session
-  ExpectSessionMatches(src1_, "/", "0");                     // the first one
+  ExpectSessionMatches(src2_, "/second");  // the last session
+  ExpectSessionMatches(src1_, "/", "0");   // the first one
   RunResult toc = Shim({"cdrskin", "dev=/dev/sr0", "-toc"});
   EXPECT_TRUE(Has(toc.out, "first: 1 last 2")) << toc.out;
   RunResult atip = Shim({"cdrskin", "dev=/dev/sr0", "-atip"});
@@ -146,10 +148,11 @@ TEST_F(VrecPeers, CdrskinAndXorrisoWriteAndAppendSessionsOnACdR) {
   std::size_t at = status.find("session 2: tracks 2-2, blocks ");
   ASSERT_NE(at, std::string::npos);
   std::string second = status.substr(at + 30, status.find('-', at + 30) - (at + 30));
-  for (const auto& [tree, where, load] :
-       {std::tuple{src1_, std::string("/"), std::string("0")}, std::tuple{src2_, std::string("/second"), second}}) {
-    RunResult reread = RunProgram(
-        {"xorriso", "-load", "sbsector", load, "-indev", "stdio:" + dump, "-compare_r", tree, where}, {});
+  for (const auto& [tree, where, load] : {std::tuple{src1_, std::string("/"), std::string("0")},
+                                          std::tuple{src2_, std::string("/second"), second}}) {
+    RunResult reread = RunProgram({"xorriso", "-load", "sbsector", load, "-indev", "stdio:" + dump,
+                                   "-compare_r", tree, where},
+                                  {});
     EXPECT_TRUE(Has(reread.out + reread.err, "Both file objects match")) << load << reread.err;
   }
 }
@@ -194,7 +197,8 @@ TEST_F(VrecPeers, GrowisofsWritesAndAppendsDvds) {
     ExpectSessionMatches(src1_ + "/file0.bin", "/file0.bin");
     // growisofs -M runs genisoimage, which reads the previous session from
     // the device in a process of its own.
-    RunResult m = Shim({"growisofs", "-M", "/dev/sr0", "-R", "-J", "-graft-points", "/second=" + src2_});
+    RunResult m =
+        Shim({"growisofs", "-M", "/dev/sr0", "-R", "-J", "-graft-points", "/second=" + src2_});
     EXPECT_EQ(m.status, 0) << medium << m.out;
     ExpectSessionMatches(src2_, "/second");
     ExpectSessionMatches(src1_ + "/file0.bin", "/file0.bin");

@@ -18,7 +18,9 @@ struct RunResult {
   std::string err;
 };
 
-inline std::string Tidemark() { return std::string(TIDEMARK_BINARY_DIR) + "/bin/tidemark"; }
+inline std::string Tidemark() {
+  return std::string(TIDEMARK_BINARY_DIR) + "/bin/tidemark";
+}
 
 inline RunResult RunProgram(const std::vector<std::string>& args,
                             const std::vector<std::string>& env, int timeout_seconds = 120,

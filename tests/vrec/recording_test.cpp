@@ -25,7 +25,7 @@ TEST(VrecRecording, CdTrackAtOnceSessionsTocAndReadBack) {
   Recorder r;
   // A blank CD-R: one empty session with its invisible track at 0.
   auto info = r.DiscInfo();
-  EXPECT_EQ(info[2] & 0x03, 0);  // blank
+  EXPECT_EQ(info[2] & 0x03, 0);                // blank
   EXPECT_EQ(get_be32(info, 20), 0x004F3B4Au);  // last possible lead-out 79:59:74
   EXPECT_EQ(r.Nwa(), 0u);
   auto t = r.TrackInfo(0xFF);
@@ -52,8 +52,8 @@ TEST(VrecRecording, CdTrackAtOnceSessionsTocAndReadBack) {
   ASSERT_EQ(toc.size(), 4u + 3 * 8);
   EXPECT_EQ(toc[2], 1);
   EXPECT_EQ(toc[3], 2);
-  EXPECT_EQ(get_be32(toc, 4 + 8 + 4), 11702u);          // track 2
-  EXPECT_EQ(toc[4 + 16 + 2], 0xAA);                     // lead-out
+  EXPECT_EQ(get_be32(toc, 4 + 8 + 4), 11702u);  // track 2
+  EXPECT_EQ(toc[4 + 16 + 2], 0xAA);             // lead-out
   EXPECT_EQ(get_be32(toc, 4 + 16 + 4), 11702u + 102u);
   auto msf = r.InOk(Cdb10(mmc::kReadToc, 0, 100, 0x02), 100);
   EXPECT_EQ(msf[4 + 5], 0);  // track 1 at 00:02:00
@@ -162,7 +162,7 @@ TEST(VrecRecording, TestWriteRecordsNothing) {
     ASSERT_EQ(r.Write(31, 31, 0x77).status, kStatusGood);
     ASSERT_EQ(r.SyncCache().status, kStatusGood);
     EXPECT_EQ(r.Close(mmc::kCloseSession).status, kStatusGood);  // nothing to close, no error
-    EXPECT_EQ(r.DiscInfo()[2] & 0x03, 0) << Traits(m).name;    // still blank
+    EXPECT_EQ(r.DiscInfo()[2] & 0x03, 0) << Traits(m).name;      // still blank
     EXPECT_EQ(r.Nwa(), 0u);
     std::vector<std::uint8_t> data;
     EXPECT_EQ(SenseOf(r.Read(0, 1, &data)), sense::kLbaOutOfRange);
@@ -181,8 +181,8 @@ TEST(VrecRecording, DvdMinusRDiscAtOnceClosesTheDiscAtTheFlush) {
   put_be32(reserve, 5, 101);
   ASSERT_EQ(r.Run(reserve).status, kStatusGood);
   auto t = r.TrackInfo(1);
-  EXPECT_EQ(t[6] & 0x80, 0x80);      // reserved
-  EXPECT_EQ(get_be32(t, 24), 112u);  // rounded up
+  EXPECT_EQ(t[6] & 0x80, 0x80);                                      // reserved
+  EXPECT_EQ(get_be32(t, 24), 112u);                                  // rounded up
   EXPECT_EQ(SenseOf(r.Run(reserve)), sense::kCommandSequenceError);  // one track per disc
   ASSERT_EQ(r.Write(0, 31, 1).status, kStatusGood);
   ASSERT_EQ(r.Write(31, 31, 2).status, kStatusGood);
@@ -259,8 +259,8 @@ TEST(VrecRecording, DvdPlusRwFormatsInTheBackgroundAndTakesWritesAnywhere) {
   r.ClearAttention();
   EXPECT_EQ(r.DiscInfo()[2] & 0x03, 0);
   auto caps = r.InOk(Cdb10(mmc::kReadFormatCapacities, 0, 64), 64);
-  EXPECT_EQ(caps[3], 16);           // current descriptor and one format
-  EXPECT_EQ(caps[8] & 0x03, 1);     // unformatted
+  EXPECT_EQ(caps[3], 16);        // current descriptor and one format
+  EXPECT_EQ(caps[8] & 0x03, 1);  // unformatted
   EXPECT_EQ(caps[4 + 8 + 4] >> 2, mmc::kFormatDvdPlusRw);
   // The burner's list: FOV and Immed, 0 blocks, format 26h.
   std::vector<std::uint8_t> list = {0x00, 0x82, 0x00, 0x08, 0, 0, 0, 0, 0x98, 0, 0, 0};
@@ -295,8 +295,8 @@ TEST(VrecRecording, DvdRwRestrictedOverwriteAfterAFormat) {
   Recorder r;
   r.Insert(Medium::kDvdRw);
   r.ClearAttention();
-  std::vector<std::uint8_t> quick = {0x00, 0x02, 0x00, 0x08, 0x00, 0x23, 0x12, 0x80,
-                                     mmc::kFormatDvdRwQuick << 2, 0, 0, 16};
+  std::vector<std::uint8_t> quick = {
+      0x00, 0x02, 0x00, 0x08, 0x00, 0x23, 0x12, 0x80, mmc::kFormatDvdRwQuick << 2, 0, 0, 16};
   ASSERT_EQ(r.Out(Cdb6(mmc::kFormatUnit, 0, 0x11), quick).status, kStatusGood);
   EXPECT_EQ(r.Profile(), mmc::kProfileDvdRwRestricted);
   auto t = r.TrackInfo(1);
@@ -322,8 +322,8 @@ TEST(VrecRecording, DvdRamIsFormattedAndReportsProgressWhileFormatting) {
   r.ClearAttention();
   EXPECT_EQ(r.DiscInfo()[2] & 0x03, 3);  // random access: "other"
   EXPECT_EQ(r.Write(12345, 31, 6).status, kStatusGood);
-  std::vector<std::uint8_t> list = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20,
-                                    0x00, 0x00, 0x08, 0x00};
+  std::vector<std::uint8_t> list = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22,
+                                    0x21, 0x20, 0x00, 0x00, 0x08, 0x00};
   ASSERT_EQ(r.Out(Cdb6(mmc::kFormatUnit, 0, 0x11), list).status, kStatusGood);
   int last = -1;
   int polls = 0;
@@ -351,7 +351,7 @@ TEST(VrecRecording, BlankingACdRwMakesTheDriveNotReadyWithProgress) {
   r.Insert(Medium::kCdRw);
   r.ClearAttention();
   BurnCdSession(r, 62, 0x42, false);
-  r.ClearAttention();  // the session takes its time to close at 4x
+  r.ClearAttention();                       // the session takes its time to close at 4x
   EXPECT_EQ(r.DiscInfo()[2] & 0x10, 0x10);  // erasable
   Cdb blank(12, 0);
   blank[0] = mmc::kBlank;
@@ -381,7 +381,8 @@ TEST(VrecRecording, ReadOnlyDiscFromAnImage) {
   std::string image = dir.path() + "/disc.iso";
   {
     std::vector<std::uint8_t> bytes(10 * 2048 + 100, 0);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i / 2048 + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = static_cast<std::uint8_t>(i / 2048 + 1);
     FILE* f = std::fopen(image.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);

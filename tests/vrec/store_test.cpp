@@ -111,8 +111,9 @@ TEST(VrecStore, TwoInstancesShareOneRecorderCommandByCommand) {
   // ... and the other instance sees what the first one wrote.
   std::vector<std::uint8_t> track(48);
   Send(*cli, Cdb6(mmc::kTestUnitReady));
-  ASSERT_EQ(Send(*cli, Cdb10(mmc::kReadTrackInformation, 1, 48, 1), DataDirection::kIn, &track).status,
-            kStatusGood);
+  ASSERT_EQ(
+      Send(*cli, Cdb10(mmc::kReadTrackInformation, 1, 48, 1), DataDirection::kIn, &track).status,
+      kStatusGood);
   EXPECT_EQ(get_be32(track, 12), 4u);
 }
 
@@ -270,8 +271,8 @@ TEST(VrecStore, StoredStateRoundTripsAndBadBytesAreRefused) {
   s.image_name = "/some/where.iso";
   std::string file = EncodeStateFile(s);
   DriveState back;
-  ASSERT_TRUE(DecodeStateFile(ConstBytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()),
-                              &back, &error))
+  ASSERT_TRUE(DecodeStateFile(
+      ConstBytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()), &back, &error))
       << error;
   EXPECT_EQ(EncodeState(back), EncodeState(s));
 

@@ -100,12 +100,12 @@ int main(int argc, char** argv) {
   std::uint64_t written = 0;
   for (std::uint64_t lba = 0; lba < blocks; lba += 31) {
     auto n = static_cast<std::uint16_t>(std::min<std::uint64_t>(31, blocks - lba));
-    std::uint8_t status = Send(send,
-                               {0x2A, 0, static_cast<std::uint8_t>(lba >> 24),
-                                static_cast<std::uint8_t>(lba >> 16), static_cast<std::uint8_t>(lba >> 8),
-                                static_cast<std::uint8_t>(lba), 0, static_cast<std::uint8_t>(n >> 8),
-                                static_cast<std::uint8_t>(n), 0},
-                               0x50, buffer.data(), n * 2048u);
+    std::uint8_t status =
+        Send(send,
+             {0x2A, 0, static_cast<std::uint8_t>(lba >> 24), static_cast<std::uint8_t>(lba >> 16),
+              static_cast<std::uint8_t>(lba >> 8), static_cast<std::uint8_t>(lba), 0,
+              static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0},
+             0x50, buffer.data(), n * 2048u);
     if (status != 1) {
       std::fprintf(stderr, "vrec-bench: WRITE at %llu failed (status %02X)\n",
                    static_cast<unsigned long long>(lba), status);

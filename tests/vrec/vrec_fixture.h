@@ -50,7 +50,9 @@ inline Cdb Cdb6(std::uint8_t op, std::uint8_t byte4 = 0, std::uint8_t byte1 = 0)
   return Cdb{op, byte1, 0, 0, byte4, 0};
 }
 
-inline Sense SenseOf(const Response& r) { return r.sense_code(); }
+inline Sense SenseOf(const Response& r) {
+  return r.sense_code();
+}
 
 // One recorder in its own folder; every command lets its emulated time pass
 // on the manual clock.
@@ -86,8 +88,8 @@ class Recorder {
   std::vector<std::uint8_t> InOk(const Cdb& cdb, std::size_t length) {
     std::vector<std::uint8_t> out;
     Response r = In(cdb, length, &out);
-    EXPECT_EQ(r.status, kStatusGood) << std::hex << int(cdb[0]) << " " << int(SenseOf(r).key)
-                                     << "/" << int(SenseOf(r).asc) << "/" << int(SenseOf(r).ascq);
+    EXPECT_EQ(r.status, kStatusGood) << std::hex << int(cdb[0]) << " " << int(SenseOf(r).key) << "/"
+                                     << int(SenseOf(r).asc) << "/" << int(SenseOf(r).ascq);
     return out;
   }
   Response Out(const Cdb& cdb, std::vector<std::uint8_t> data) {
