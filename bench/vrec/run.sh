@@ -4,7 +4,7 @@
 # DVD, into a state folder on the local disk. Prints vrec-write: MB/s and
 # the peak resident memory of each run.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 if [ ! -x build/bin/vrec-bench ] || [ ! -e build/bin/libwnaspi32.so ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build --target vrec-bench tm_vrec_aspi >/dev/null
