@@ -46,7 +46,19 @@ function(tidemark_gtest)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # gtest_discover_tests flattens list-valued properties, so labels and the
+  # environment are set by a script that ctest runs after the discovery.
+  set(props ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_properties.cmake)
+  file(WRITE ${props} "if(${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES\n")
+  if(T_LABELS)
+    file(APPEND ${props} "    LABELS [==[${T_LABELS}]==]\n")
+  endif()
+  if(T_ENVIRONMENT)
+    file(APPEND ${props} "    ENVIRONMENT [==[${T_ENVIRONMENT}]==]\n")
+  endif()
+  file(APPEND ${props} "    TIMEOUT ${T_TIMEOUT})\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props})
 endfunction()
 
 if(TIDEMARK_FUZZ)
