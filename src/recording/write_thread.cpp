@@ -22,9 +22,8 @@ namespace {
 
 namespace msg = burner::msg;
 
-// The longest wait for the cache between two looks at the abort flag; the
-// writer is woken earlier, as soon as half a batch is queued.
-constexpr auto kBatchWait = std::chrono::milliseconds(5);
+// The longest wait for the cache between two looks at the abort flag.
+constexpr auto kBlockWait = std::chrono::milliseconds(1);
 // Until the disc writer is in place, a burn has nowhere to write.
 constexpr const char* kNoDiscWriter = "WRITER ERROR [NO DISC WRITER]";
 
@@ -100,7 +99,7 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
     const int64_t n = Cache.TakeBlocks(blocks, kBlocksPerWrite);
     if (Cache.HasError()) break;
     if (n < 0) {
-      Cache.WaitForBlock(kBatchWait, kBlocksPerWrite / 2);
+      Cache.WaitForBlock(kBlockWait);
       continue;
     }
     if (n == 0) break;
