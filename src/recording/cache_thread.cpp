@@ -179,11 +179,13 @@ void TCacheThread::ReturnBlock(std::unique_ptr<TCacheBlock> Block) {
 }
 
 void TCacheThread::Push(std::unique_ptr<TCacheBlock> Block) {
+  bool wake = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     queue_.push_back(std::move(Block));
+    wake = queue_.size() >= wanted_;
   }
-  data_.notify_one();
+  if (wake) data_.notify_one();
 }
 
 bool TCacheThread::WaitForRoom() {
@@ -273,9 +275,13 @@ int32_t TCacheThread::GetBlock(uint8_t* Buffer) {
   return n;
 }
 
-void TCacheThread::WaitForBlock(std::chrono::milliseconds Timeout) {
+void TCacheThread::WaitForBlock(std::chrono::milliseconds Timeout, size_t Count) {
   std::unique_lock<std::mutex> lk(lock_);
-  data_.wait_for(lk, Timeout, [this] { return !queue_.empty() || finished_ || StopSeen(); });
+  wanted_ = std::clamp<size_t>(Count, 1, static_cast<size_t>(max_blocks_ - 1));
+  data_.wait_for(lk, Timeout, [this] {
+    return queue_.size() >= wanted_ || finished_ || StopSeen() || has_error_;
+  });
+  wanted_ = 1;
 }
 
 bool TCacheThread::WaitPrimed(std::chrono::milliseconds Timeout) {

@@ -58,8 +58,11 @@ class TCacheThread {
   // first): their byte count, or -1 / 0 as TakeBlock. An image file takes
   // them with one write.
   int64_t TakeBlocks(std::vector<std::unique_ptr<TCacheBlock>>& Blocks, size_t Max);
-  // Waits at most Timeout for a block to be queued (or the data to end).
-  void WaitForBlock(std::chrono::milliseconds Timeout);
+  // Waits at most Timeout until Count blocks are queued (or the data has
+  // ended, or the cache stopped). A writer that takes blocks in batches
+  // asks for several, so that it is woken once per batch instead of once
+  // per block and the reader can run ahead meanwhile.
+  void WaitForBlock(std::chrono::milliseconds Timeout, size_t Count = 1);
 
   // The thread ends at its next check; queued blocks are dropped and every
   // later GetBlock gives 0. ErrorText becomes "OPERATION ABORTED BY USER"
@@ -111,6 +114,7 @@ class TCacheThread {
   std::deque<std::unique_ptr<TCacheBlock>> queue_;
   std::vector<std::unique_ptr<TCacheBlock>> spare_;  // blocks to fill again
   std::string error_text_;
+  size_t wanted_ = 1;  // blocks the waiting consumer asked for
 
   std::atomic<bool> primed_{false};
   std::atomic<bool> finished_{false};

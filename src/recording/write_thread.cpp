@@ -22,8 +22,14 @@ namespace {
 
 namespace msg = burner::msg;
 
-// The longest wait for the cache between two looks at the abort flag.
-constexpr auto kBlockWait = std::chrono::milliseconds(1);
+// The longest wait for the cache between two looks at the abort flag
+// (the writer is woken as soon as the blocks are there).
+constexpr auto kBlockWait = std::chrono::milliseconds(5);
+// An idle writer is woken once two blocks are queued: half the wake-ups of
+// one per block, while the blocks it copies from are still in the
+// processor's cache (woken for many more, it reads them back from memory
+// and takes far longer).
+constexpr size_t kWakeBlocks = 2;
 // Until the disc writer is in place, a burn has nowhere to write.
 constexpr const char* kNoDiscWriter = "WRITER ERROR [NO DISC WRITER]";
 
@@ -99,7 +105,7 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
     const int64_t n = Cache.TakeBlocks(blocks, kBlocksPerWrite);
     if (Cache.HasError()) break;
     if (n < 0) {
-      Cache.WaitForBlock(kBlockWait);
+      Cache.WaitForBlock(kBlockWait, kWakeBlocks);
       continue;
     }
     if (n == 0) break;
