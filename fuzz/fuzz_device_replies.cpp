@@ -35,6 +35,11 @@ uint32_t Support() {
 }
 
 uint32_t Send(void* p) {
+  // Adapter inquiries and drive-number queries are smaller blocks.
+  if (static_cast<uint8_t*>(p)[0] != SC_EXEC_SCSI_CMD) {
+    static_cast<uint8_t*>(p)[1] = SS_ERR;
+    return SS_ERR;
+  }
   auto& srb = *static_cast<SRB_ExecSCSICmd*>(p);
   const uint8_t outcome = Take();
   // Reply bytes: a length byte (times 4), then that many bytes.

@@ -45,12 +45,13 @@ std::string ToStd(const QString& s) {
 
 }  // namespace
 
-bool StartRecorderTransport(TzqCDBurner& /*burner*/, std::vector<std::string>& devices) {
-  // The recorder discovery of the device layer plugs in here: start the
-  // built-in transport (or a library one), then copy the burner's device
-  // list. Until it exists no transport can be started.
+bool StartRecorderTransport(TzqCDBurner& burner, std::vector<std::string>& devices) {
+  // The built-in transport first, then a library one; starting it lists
+  // the recorders into the burner's device list.
   devices.clear();
-  return false;
+  if (!burner.InitializeASPI(true)) return false;
+  devices = burner.DeviceList;
+  return true;
 }
 
 TGuiEnvironment TGuiEnvironment::FromSystem() {

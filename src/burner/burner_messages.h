@@ -41,6 +41,8 @@ constexpr const char* kWalkStopped = "ADDING STOPPED, FOLDER NOT CREATED: %s";
 constexpr const char* kNameTooLongForImage = "NAME TOO LONG FOR THE IMAGE: %s";
 constexpr const char* kTooManyFolders = "TOO MANY FOLDERS FOR THE PATH TABLE: %s";
 constexpr const char* kImageTooLarge = "IMAGE TOO LARGE: %s SECTORS";
+// Where the disc continues could not be read (the session starts at 0).
+constexpr const char* kNoNextWritableAddress = "ERROR GETTING NEXT WRITABLE ADDRESS";
 // The direct writing of a quick save.
 constexpr const char* kInternalError0004 = "INTERNAL ERROR 0004";
 

@@ -80,8 +80,8 @@ class TzqCDBurner : public TSCSIDevice {
   std::string ISOFileName;
   bool WritePostGap = true;
   bool FinalizeTrack = true;
-  // FinalizeDisc comes from TSCSIDevice: the write-parameters page reads it.
-  bool UnderrunProtection = true;
+  // FinalizeDisc, UnderrunProtection, ReadSpeed and WriteSpeed come from
+  // TSCSIDevice: the write-parameters page and the speed commands read them.
   bool TestWrite = false;
   bool PerformOPC = false;
 
@@ -267,9 +267,9 @@ class TzqCDBurner : public TSCSIDevice {
   // burning (BurnCD), burning an image file, erasing.
 
  protected:
-  // Where the loaded disc takes its next session (its next writable
-  // address) for a burn's layout; 0 until the disc side of the layout is in
-  // place. Tests stand in for a disc here.
+  // Where the loaded disc takes its next session for a burn's layout: 0 on
+  // DVD media, else the invisible track's next writable address (0 when it
+  // cannot be read). Sets CurrentMediaType. Tests may stand in for a disc.
   virtual int32_t NextSessionStart();
 
  private:

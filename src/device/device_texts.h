@@ -52,6 +52,9 @@ inline constexpr std::string_view kReserved = "RESERVED";
 // Selection (used by device discovery).
 inline constexpr std::string_view kInvalidDevice = "INVALID DEVICE ID / NOT A CD OR DVD DRIVE";
 
+// Disc information.
+inline constexpr std::string_view kNoDiscCapacity = "CANNOT READ THE DISC CAPACITY";
+
 // What the built-in transport adds to a failure it met itself (after the
 // device node's path).
 inline constexpr std::string_view kDriveInUse =

@@ -3,7 +3,13 @@
 #include <chrono>
 #include <thread>
 
-TSCSIDevice::TSCSIDevice() = default;
+// A component made while a transport is running lists the recorders at once.
+TSCSIDevice::TSCSIDevice() {
+  if (ASPIInitialized()) {
+    HostAdapterInquiry(0);
+    ScanDevices();
+  }
+}
 TSCSIDevice::~TSCSIDevice() = default;
 
 void TSCSIDevice::DebugMsg(const std::string& Message, uint8_t mType) {

@@ -13,10 +13,14 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "device/aspi_blocks.h"
 #include "device/capabilities.h"
+#include "device/capabilities_page.h"
+#include "device/disc_types.h"
 #include "device/track_info.h"
+#include "device/write_modes.h"
 
 // Any line sink can stand where the original design had a memo control.
 class TDebugWindow {
@@ -129,6 +133,70 @@ class TSCSIDevice {
   // Waits until the drive can take commands; false when the budget runs out.
   bool WaitReady(int32_t TotalMs, int32_t IntervalMs);
 
+  // ---- Discovery and identification --------------------------------------
+  // Starts the transport (the built-in one first when UseInternalFirst) and
+  // lists the recorders; false when no transport could be started.
+  bool InitializeASPI(bool UseInternalFirst);
+  // Refreshes AdapterCount from the adapter inquiry of one adapter.
+  void HostAdapterInquiry(uint8_t Adapter);
+  // Rebuilds DeviceList: one entry per CD/DVD device on every adapter.
+  void ScanDevices();
+  // Selects the device of an entry of DeviceList (its address is read from
+  // the front of the text); deselects on an invalid entry or device.
+  void SelectDevice(const std::string& Entry);
+  // Capabilities, INQUIRY and the description of the selected device.
+  void IdentifyDevice();
+  // The selected drive's device node name ("sr0"); empty when it has none.
+  // Stands where the drive letter was in the original design.
+  std::string GetDriveLetter();
+  // Fills WriteModes with the write types the drive accepts.
+  void ProbeWriteModes();
+
+  // Signed: 80h-FFh mean no adapters (nothing is scanned).
+  int8_t AdapterCount = -1;
+  std::string DeviceId;           // entry text of the selected device
+  uint8_t DeviceType = 0x7F;      // INQUIRY byte 0 of the selected device
+  std::string DeviceDescription;  // vendor, product and revision
+  std::vector<std::string> DeviceList;
+  TWriteModes WriteModes;
+
+  // ---- Capabilities and speeds (x units of CD speed) ---------------------
+  // Refreshes Capabilities, CapabilitiesPage and the maximum speeds; true
+  // when the current values of page 2Ah were read.
+  bool ReadCapabilities();
+  bool HasVendorPage30();
+  // Each reads the capabilities again; 0 when they cannot be read.
+  uint16_t GetMaxWriteSpeedX();
+  uint16_t GetMaxReadSpeedX();
+  uint16_t GetCurrentWriteSpeedX();
+  // Sends the speed (0 = maximum) with ReadSpeed; WriteSpeed takes the value
+  // whatever the drive answered.
+  void SetWriteSpeed(uint16_t Value);
+  uint16_t WriteSpeed() const { return write_speed_; }
+
+  TCapabilitiesPage CapabilitiesPage;
+  uint16_t DeviceMaxWriteSpeed = 0;
+  uint16_t DeviceMaxReadSpeed = 0;
+  // The user's request to use buffer-underrun protection when writing.
+  bool UnderrunProtection = true;
+  uint16_t ReadSpeed = 0;  // sent with every speed change; 0 = maximum
+
+  // ---- Disc, track and session information (blocks of 2048 bytes) --------
+  // Media type index (media_types.h) of the loaded disc.
+  uint8_t GetMediaType();
+  bool IsErasable();
+  // Last complete session; 0 when it cannot be read.
+  uint8_t GetLastSession();
+  uint32_t GetUsedSpace();
+  uint32_t GetFreeSpace();
+  // 0 (with a log line) when no source gives a size.
+  uint32_t GetDiscCapacity();
+  // Fills Disc from the drive; leaves it untouched when the drive is not
+  // ready (callers pass a zeroed record, so Ready reads false).
+  void GetDiscInfo(TDisc& Disc);
+
+  TDisc DiscSummary;  // the record of the last GetDiscInfo
+
   // ---- Replies the callers read right after a command ---------------------
   std::array<uint8_t, 131> InquiryData{};
   TTrackInfo TrackInfo;
@@ -174,4 +242,11 @@ class TSCSIDevice {
   std::array<uint8_t, 498> parameter_buffer_{};
   std::array<uint8_t, 275> format_capacities_{};
   std::array<uint8_t, 40> ready_sense_{};
+  std::array<uint8_t, 114> config_buffer_{};
+  std::array<uint8_t, 114> toc_buffer_{};
+  std::array<uint8_t, 4> session_buffer_{};
+  uint16_t write_speed_ = 0;
+  SRB_HAInquiry ha_inquiry_{};  // the last adapter inquiry
+
+  void Deselect();
 };

@@ -25,6 +25,18 @@ uint32_t ScriptedDrive::Support() {
 }
 
 uint32_t ScriptedDrive::Send(void* p) {
+  // Adapter inquiries and drive-number queries are smaller blocks: one
+  // adapter, no drive numbers.
+  auto* bytes = static_cast<uint8_t*>(p);
+  if (bytes[0] == SC_HA_INQUIRY) {
+    static_cast<SRB_HAInquiry*>(p)->HA_Count = 1;
+    bytes[1] = SS_COMP;
+    return SS_COMP;
+  }
+  if (bytes[0] != SC_EXEC_SCSI_CMD) {
+    bytes[1] = SS_ERR;
+    return SS_ERR;
+  }
   auto& srb = *static_cast<SRB_ExecSCSICmd*>(p);
   SentCommand c;
   std::memcpy(&c.srb, &srb, sizeof srb);
