@@ -475,8 +475,8 @@ TEST(SessionStart, FromTheInvisibleTrackOnCdsAndZeroOnDvds) {
     f.Fail(0x52);
     EXPECT_EQ(f.dev.NextSessionStart(), 0);
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back(), (std::pair<std::string, uint8_t>{
-                              ">>> ERROR GETTING NEXT WRITABLE ADDRESS", 0}));
+    EXPECT_EQ(log.back(),
+              (std::pair<std::string, uint8_t>{">>> ERROR GETTING NEXT WRITABLE ADDRESS", 0}));
     EXPECT_TRUE(f.dev.Prepare(false));
     EXPECT_EQ(f.dev.SessionStart, 0);
   }
