@@ -7,6 +7,11 @@
 namespace {
 
 constexpr uint8_t kInvisibleTrack = 0xFF;
+// Addresses above this and up to FF000000h lie beyond any disc and beyond
+// what a layout's 32-bit sector numbers hold; above FF000000h they are
+// negative (a blank disc's pregap), which the layout takes as 0.
+constexpr uint32_t kHighestAddress = 0x7F000000;
+constexpr uint32_t kHighestPositive = 0xFF000000;
 constexpr int32_t kReadyBudgetMs = 10000;
 constexpr int32_t kReadyIntervalMs = 500;
 
@@ -31,7 +36,7 @@ bool StartsAtZero(uint16_t media_type) {
 // use. CD media (and any other) continue after their last session: the
 // invisible track's next writable address, read once the drive holds write
 // parameters for this write (asked for as if the disc were to be closed).
-// A negative address (a blank disc's pregap) is taken as 0 by Prepare.
+// An address no disc has counts as none.
 int32_t TzqCDBurner::NextSessionStart() {
   CurrentMediaType = GetMediaType();
   if (StartsAtZero(CurrentMediaType)) return 0;
@@ -41,7 +46,10 @@ int32_t TzqCDBurner::NextSessionStart() {
   SetWriteParameters(TestWrite, UnderrunProtection, CurrentMediaType);
   FinalizeDisc = finalize;
   WaitReady(kReadyBudgetMs, kReadyIntervalMs);
-  if (ReadTrackInformation(kInvisibleTrack)) return static_cast<int32_t>(TrackInfo.NextWritable);
+  if (ReadTrackInformation(kInvisibleTrack)) {
+    const uint32_t next = TrackInfo.NextWritable;
+    if (next <= kHighestAddress || next > kHighestPositive) return static_cast<int32_t>(next);
+  }
   DebugMsg(std::string(burner::msg::kProgressPrefix) + burner::msg::kNoNextWritableAddress,
            burner::msg::kTypeError);
   return 0;

@@ -480,6 +480,18 @@ TEST(SessionStart, FromTheInvisibleTrackOnCdsAndZeroOnDvds) {
     EXPECT_TRUE(f.dev.Prepare(false));
     EXPECT_EQ(f.dev.SessionStart, 0);
   }
+  for (uint32_t absurd : {0x7F000001u, 0x7FFFFFF0u, 0x80000000u, 0xFF000000u}) {
+    // An address beyond any disc: none, as if it could not be read.
+    DriveFixture f;
+    std::vector<std::string> log;
+    f.dev.OnDebugMessage = [&](TSCSIDevice*, const std::string& m, uint8_t) { log.push_back(m); };
+    f.Reply(0x46, Configuration(0x0009));
+    f.Reply(0x52, TrackInformation(absurd, absurd, 300000, 0));
+    ASSERT_TRUE(f.dev.Prepare(false)) << absurd;
+    EXPECT_EQ(f.dev.SessionStart, 0);
+    EXPECT_EQ(f.dev.HeaderStream.Size(), 150 * 2048);
+    EXPECT_EQ(log, (std::vector<std::string>{">>> ERROR GETTING NEXT WRITABLE ADDRESS"}));
+  }
   {  // A blank disc's negative address (its pregap) counts as 0.
     DriveFixture f;
     f.Reply(0x46, Configuration(0x0009));

@@ -41,8 +41,11 @@ class StateFolder : public ::testing::Environment {
   void SetUp() override {
     char tmpl[] = "/tmp/tidemark-vrec-XXXXXX";
     dir_ = mkdtemp(tmpl);
-    setenv("TIDEMARK_VREC_DIR", dir_.c_str(), 1);
+    setenv("TIDEMARK_VREC_DIR", (dir_ / "state").c_str(), 1);
     setenv("TIDEMARK_ASPI_LIBRARY", VREC_ASPI_LIBRARY, 1);
+    // No recorder of the machine running the tests shows in the drive column.
+    fs::create_directories(dir_ / "sys");
+    setenv("TIDEMARK_SYSFS_ROOT", (dir_ / "sys").c_str(), 1);
   }
   void TearDown() override {
     std::error_code ec;
