@@ -18,6 +18,7 @@
 
 #include "burner/compilation.h"
 #include "burner/header_stream.h"
+#include "burner/stream_errors.h"
 #include "device/scsi_device.h"
 #include "platform/dir_search.h"
 
@@ -33,6 +34,10 @@ using TAddDirEvent = std::function<void(TzqCDBurner* Sender, std::string& LongNa
 using TWriteDoneEvent = std::function<void(TzqCDBurner* Sender, const std::string& Error)>;
 using TEraseDoneEvent = std::function<void(TzqCDBurner* Sender, bool WithError)>;
 using TNotifyEvent = std::function<void(TzqCDBurner* Sender)>;
+// After each block an extraction copied: bytes done of the file's total.
+// Setting Abort ends the extraction (the file is not written).
+using TExtractProgressEvent =
+    std::function<void(TzqCDBurner* Sender, int64_t Done, int64_t Total, bool& Abort)>;
 
 class TzqCDBurner : public TSCSIDevice {
  public:
@@ -265,6 +270,30 @@ class TzqCDBurner : public TSCSIDevice {
   // ---------------------------------------------------------------------
   // Added by later work: session import and file extraction from a disc;
   // burning (BurnCD), burning an image file, erasing.
+
+  // Reading a disc's file system (the disc in the selected recorder).
+  // Folders nest at most this deep below the folder an import fills.
+  static constexpr size_t kMaxImportDepth = 128;
+  // Enters the Joliet hierarchy of session SessionNo (1-based; -1, that
+  // is 255, or any number past the last session: the last one), or its
+  // ISO 9660 hierarchy when it has no Joliet one, into Dir (null: the
+  // root). Folders become ordinary folders; files are marked imported with
+  // their extent on the disc. True when a hierarchy was found and read;
+  // what was left out, and why, goes to the log (type 4).
+  bool ImportSession(int8_t SessionNo, PDirEntry Dir);
+  // The walks of one hierarchy from the folder at Sector (Size bytes) down,
+  // depth first. True when that folder held any record.
+  bool ReadJolietDir(uint32_t Sector, uint32_t Size, PDirEntry Dir);
+  bool ReadIsoDir(uint32_t Sector, uint32_t Size, PDirEntry Dir);
+  // Copies an imported file's data from the disc into DestFile, dated with
+  // the entry's date. The file appears under its name only once all of it
+  // was read: an unreadable sector, or an abort from OnExtractProgress,
+  // leaves no file (and an existing one as it was) and gives false with a
+  // log line. ReplaceExisting false: an existing DestFile is never replaced.
+  // Raises EFCreateError when DestFile cannot be created (or exists and may
+  // not be replaced) and EWriteError when writing it fails.
+  bool ExtractFile(PFileEntry Entry, const std::string& DestFile, bool ReplaceExisting = true);
+  TExtractProgressEvent OnExtractProgress;
 
  protected:
   // Where the loaded disc takes its next session for a burn's layout: 0 on
