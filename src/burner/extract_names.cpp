@@ -11,8 +11,8 @@ std::string SafeHostName(std::string_view LongName) {
     if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) c = '_';
   }
   while (name.size() >= 2 && name.back() == '.') name.pop_back();
-  if (name.empty() || name == "." || name == "..")
-    return std::string(name.empty() ? 1 : name.size(), '_');
+  // Of "." and "..", only "." is left here.
+  if (name.empty() || name == ".") return "_";
   if (name.size() > kHostNameMax) {
     // Back to the start of the character the cut would split.
     size_t cut = kHostNameMax;

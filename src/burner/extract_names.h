@@ -15,9 +15,9 @@ inline constexpr size_t kHostNameMax = 255;
 // One path element for an entry named LongName: valid UTF-8; "/", "\",
 // NUL and control characters replaced by "_"; trailing dots dropped (the
 // compilation gives a name without an extension a dot, and a disc read by
-// the system's own kernel shows none), but never down to nothing; "." and
-// ".." (and an empty name) as underscores; cut to kHostNameMax bytes at a
-// character boundary.
+// the system's own kernel shows none), but never down to nothing; ".",
+// ".." and an empty name as "_"; cut to kHostNameMax bytes at a character
+// boundary.
 std::string SafeHostName(std::string_view LongName);
 
 }  // namespace burner

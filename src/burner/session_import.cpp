@@ -56,8 +56,15 @@ uint8_t LastCompleteSession(TzqCDBurner& Burner) {
   return info[kSessionInfoLast];
 }
 
+// A folder's path as the log shows it: the names as the disc spells them.
 std::string Folder(const TDEntry* Dir) {
-  return platform::SanitizeUtf8(Dir->Path);
+  std::vector<const std::string*> names;
+  for (const TDEntry* d = Dir; d->Parent != d && d->Entry != nullptr; d = d->Parent)
+    names.push_back(&d->Entry->LongName);
+  if (names.empty()) return "\\";
+  std::string out;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) out += "\\" + **it;
+  return platform::SanitizeUtf8(out);
 }
 
 // One folder being read: where its extent continues, the sector in hand

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "device/aspi_blocks.h"
@@ -23,7 +24,8 @@ class MemoryDisc {
   std::vector<uint32_t> sessions = {0};  // first sector of each session (one track each)
   std::set<uint32_t> unreadable;         // sectors that fail with a medium error
   bool toc_fails = false;
-  unsigned reads = 0;  // READ (10) commands seen
+  unsigned reads = 0;                                   // READ (10) commands seen
+  std::vector<std::pair<uint32_t, uint32_t>> read_log;  // their addresses and block counts
 
   uint32_t Sectors() const { return static_cast<uint32_t>((bytes.size() + kSector - 1) / kSector); }
   uint8_t* Sector(uint32_t n) {
@@ -117,6 +119,7 @@ class MemoryDisc {
     const uint32_t lba =
         uint32_t{cdb[2]} << 24 | uint32_t{cdb[3]} << 16 | uint32_t{cdb[4]} << 8 | cdb[5];
     const uint32_t count = uint32_t{cdb[7]} << 8 | cdb[8];
+    read_log.emplace_back(lba, count);
     auto* out = static_cast<uint8_t*>(srb.SRB_BufPointer);
     for (uint32_t i = 0; i < count; ++i) {
       const uint64_t s = uint64_t{lba} + i;
