@@ -51,7 +51,7 @@ DescriptorInfo ReadDescriptor(ConstSector Sector) {
     return info;
   platform::ByteCursor root(std::span<const uint8_t>(Sector).subspan(kRootExtentLe));
   info.RootExtent = root.ReadLE32();
-  root.Skip(kDrDataLength - kDrExtent - 4);
+  root.Skip(kRootDataLengthLe - kRootExtentLe - 4);
   info.RootSize = root.ReadLE32();
   switch (Sector[kVdType]) {
     case kTypePrimary:

@@ -52,8 +52,10 @@ class PeerDiscs : public ::testing::Test {
   }
   RunResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), Tidemark());
-    return RunProgram(
-        args, {"TIDEMARK_VREC_DIR=" + t.Path("vrec"), "XDG_CONFIG_HOME=" + t.Path("config")}, 300);
+    return RunProgram(args,
+                      {"TIDEMARK_VREC_DIR=" + t.Path("vrec"), "XDG_CONFIG_HOME=" + t.Path("config"),
+                       std::string("TIDEMARK_ASPI_LIBRARY=") + VREC_ASPI_LIBRARY},
+                      300);
   }
   RunResult Shim(std::vector<std::string> args) {
     args.insert(args.begin(), {"vrec", "run", "--"});

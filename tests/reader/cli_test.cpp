@@ -53,8 +53,9 @@ class ReadCli : public ::testing::Test {
  protected:
   RunResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), Tidemark());
-    return RunProgram(args, {"TIDEMARK_VREC_DIR=" + t.Path("vrec"),
-                             "XDG_CONFIG_HOME=" + t.Path("config"), "TZ=UTC"});
+    return RunProgram(args,
+                      {"TIDEMARK_VREC_DIR=" + t.Path("vrec"), "XDG_CONFIG_HOME=" + t.Path("config"),
+                       std::string("TIDEMARK_ASPI_LIBRARY=") + VREC_ASPI_LIBRARY, "TZ=UTC"});
   }
   RunResult Read(const std::string& Command, std::vector<std::string> args) {
     args.insert(args.begin(), {Command, "--transport", "library"});

@@ -5,6 +5,7 @@
 // without the system's own encoders, so that what a test puts on the disc
 // is what any writer could have put there.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -87,8 +88,8 @@ inline Bytes Encode(const Rec& r) {
   out[28] = 1;
   out[31] = 1;
   out[32] = static_cast<uint8_t>(id);
-  std::memcpy(&out[33], r.id.data(), id);
-  std::memcpy(&out[33 + id + pad], r.system_use.data(), r.system_use.size());
+  std::copy(r.id.begin(), r.id.end(), out.begin() + 33);
+  std::copy(r.system_use.begin(), r.system_use.end(), out.begin() + 33 + id + pad);
   return out;
 }
 
