@@ -28,14 +28,12 @@ namespace {
 namespace msg = burner::msg;
 
 constexpr uint8_t kTocFormatTracks = 0;
-constexpr uint8_t kTocFormatSessions = 1;
 constexpr uint16_t kTocLength = 254;
 constexpr size_t kTocHeader = 4;
 constexpr size_t kTocDescriptor = 8;
 constexpr size_t kTocDescriptorTrack = 2;
 constexpr size_t kTocDescriptorAddress = 4;
 constexpr uint8_t kLeadOutTrack = 0xAA;
-constexpr size_t kSessionInfoLast = 3;
 constexpr uint8_t kLastSession = 255;
 constexpr size_t kMaxBadRecordsPerFolder = 16;
 
@@ -46,14 +44,6 @@ size_t Be16(std::span<const uint8_t> b, size_t at) {
 uint32_t Be32(std::span<const uint8_t> b, size_t at) {
   return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
          static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
-}
-
-// The number of the disc's last complete session; 0 when there is none or
-// the drive cannot say.
-uint8_t LastCompleteSession(TzqCDBurner& Burner) {
-  std::array<uint8_t, 4> info{};
-  if (!Burner.ReadTOC(kTocFormatSessions, info, 0, false, 0, info.size())) return 0;
-  return info[kSessionInfoLast];
 }
 
 // A folder's path as the log shows it: the names as the disc spells them.
@@ -308,7 +298,7 @@ bool TzqCDBurner::ReadIsoDir(uint32_t Sector, uint32_t Size, PDirEntry Dir) {
 
 bool TzqCDBurner::ImportSession(int8_t SessionNo, PDirEntry Dir) {
   if (Dir == nullptr) Dir = RootDir();
-  const uint8_t last = LastCompleteSession(*this);
+  const uint8_t last = GetLastSession();
   if (last == 0) return false;
   // 255 (-1) and any number past the last session mean the last one.
   uint8_t session = static_cast<uint8_t>(SessionNo);

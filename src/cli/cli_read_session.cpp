@@ -8,10 +8,9 @@
 
 #include "burner/cd_burner.h"
 #include "cli/cli_compilation.h"
+#include "cli/cli_device.h"
 #include "cli/cli_options.h"
 #include "cli/command.h"
-#include "device/aspi_loader.h"
-#include "device/sgio_transport.h"
 #include "platform/date_time.h"
 
 namespace cli {
@@ -35,41 +34,6 @@ bool ParseIndex(const std::string& Text, size_t& Out) {
   return true;
 }
 
-// The recorders the transport offers: on the built-in transport the drive
-// map's, on the library transport its first adapter's targets.
-bool SelectDevice(TzqCDBurner& Burner, const std::string& Device, std::string& Error) {
-  if (ASPIName == kBuiltInTransportName) {
-    const auto& drives = SPTIDriveMap.Drives;
-    size_t pick = 0;
-    bool found = Device.empty() && !drives.empty();
-    for (size_t i = 0; !found && i < drives.size(); ++i)
-      if (Device == "/dev/" + drives[i].Name || Device == drives[i].Name) pick = i, found = true;
-    if (!found && ParseIndex(Device, pick)) found = pick < drives.size();
-    if (!found) {
-      Error = Device.empty() ? "no recorder found" : "no recorder " + Device;
-      return false;
-    }
-    Burner.HostAdapter = drives[pick].Adapter;
-    Burner.TargetId = drives[pick].Target;
-    Burner.Lun = drives[pick].Lun;
-    return true;
-  }
-  size_t target = 0;
-  if (!Device.empty() && !ParseIndex(Device, target)) {
-    Error = "no recorder " + Device + " on the " + ASPIName + " transport";
-    return false;
-  }
-  Burner.HostAdapter = 0;
-  Burner.TargetId = static_cast<uint8_t>(target);
-  Burner.Lun = 0;
-  if (!Burner.Inquiry()) {
-    Error = "no recorder " + (Device.empty() ? std::string("0") : Device) + " (" +
-            Burner.LastError + ")";
-    return false;
-  }
-  return true;
-}
-
 std::string ShownPath(PDirEntry Dir) {
   std::vector<std::string> names;
   for (PDirEntry d = Dir; d != nullptr && d->Parent != d && d->Entry != nullptr; d = d->Parent)
@@ -82,9 +46,8 @@ std::string ShownPath(PDirEntry Dir) {
 }  // namespace
 
 void AddReadOptions(Options& Opts) {
-  Opts.Add("--session", "N", "the session to read (1 is the first; default: the last)")
-      .Add("--device", "D", "the recorder: its entry text, index, or device node")
-      .Add("--transport", "auto|sgio|library", "how commands reach the recorder");
+  Opts.Add("--session", "N", "the session to read (1 is the first; default: the last)");
+  AddRecorderOptions(Opts);
 }
 
 std::optional<uint8_t> SessionOption(const Options& Opts) {
@@ -95,25 +58,8 @@ std::optional<uint8_t> SessionOption(const Options& Opts) {
   return static_cast<uint8_t>(n);
 }
 
-int OpenRecorder(TzqCDBurner& Burner, const Options& Opts, std::string& Error) {
-  const std::string transport = Opts.Value("--transport").value_or("auto");
-  if (transport != "auto" && transport != "sgio" && transport != "library") {
-    Error = "invalid --transport " + transport + " (auto, sgio or library)";
-    return kExitUsage;
-  }
-  try {
-    LoadASPI(transport != "library");
-  } catch (const std::exception& e) {
-    Error = e.what();
-    return kExitNoRecorder;
-  }
-  const bool builtin = ASPIName == kBuiltInTransportName;
-  if (!ASPILoaded || (transport == "sgio" && !builtin) || (transport == "library" && builtin)) {
-    Error =
-        "no " + (transport == "auto" ? std::string() : transport + " ") + "transport to a recorder";
-    return kExitNoRecorder;
-  }
-  if (!SelectDevice(Burner, Opts.Value("--device").value_or(""), Error)) return kExitNoRecorder;
+int OpenDisc(TzqCDBurner& Burner, const Options& Opts, std::string& Error) {
+  if (const int status = OpenRecorder(Burner, Opts, Error); status != kExitOk) return status;
   // A disc just loaded reports itself (unit attention) before it reads;
   // a drive still spinning up says it is becoming ready.
   for (int i = 0; i < kReadyAttempts; ++i) {

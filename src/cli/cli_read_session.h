@@ -22,11 +22,12 @@ void AddReadOptions(Options& Opts);
 // nullopt for a value that is no session number.
 std::optional<uint8_t> SessionOption(const Options& Opts);
 
-// Installs the transport and selects the recorder the options name, then
-// waits until it can read (a disc just loaded reports itself first). An
-// exit status other than 0 (kExitNoRecorder, kExitUsage or kExitFailed)
+// Starts the transport and selects the recorder the options name (as every
+// recorder command does), then waits until it can read: a disc just loaded
+// reports itself first, a drive spinning one up says it is becoming ready.
+// An exit status other than 0 (kExitNoRecorder, kExitUsage or kExitFailed)
 // comes with the message in Error.
-int OpenRecorder(TzqCDBurner& Burner, const Options& Opts, std::string& Error);
+int OpenDisc(TzqCDBurner& Burner, const Options& Opts, std::string& Error);
 
 // Empties the compilation to the application's limits and imports the
 // session into it. LastLog is the text AttachLog keeps of the last problem

@@ -148,7 +148,7 @@ int RunExtract(const std::vector<std::string>& args) {
   std::string last_log;
   cli::AttachLog(burner, opts.Has("--verbose"), &last_log);
   std::string error;
-  if (const int status = cli::OpenRecorder(burner, opts, error); status != cli::kExitOk)
+  if (const int status = cli::OpenDisc(burner, opts, error); status != cli::kExitOk)
     return Fail(status, error);
   if (!cli::ImportForReading(burner, *session, last_log, error))
     return Fail(cli::kExitFailed, error);
