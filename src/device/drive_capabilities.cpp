@@ -122,12 +122,14 @@ bool TSCSIDevice::ReadCapabilities() {
   move_page_to_front(offset);
   std::copy_n(page.begin(), kKeptPageBytes, CapabilitiesPage.Raw.begin());
   TCapabilitiesPage& c = CapabilitiesPage;
+  c.CurrentWriteSpeed = Be16(page, kCurrentWriteSpeed);
+  c.MaxWriteSpeed = Be16(page, kMaxWriteSpeed);
+  // A DVD-RAM writer that leaves its write speeds empty writes at one x.
+  // Most DVD writers also write DVD-RAM and do report their CD speeds:
+  // those are kept, or the speed list would shrink to one entry.
   if (page[kWriteCaps] & kWriteDvdRam) {
-    c.CurrentWriteSpeed = kDvdRamWriteKbps;
-    c.MaxWriteSpeed = kDvdRamWriteKbps;
-  } else {
-    c.CurrentWriteSpeed = Be16(page, kCurrentWriteSpeed);
-    c.MaxWriteSpeed = Be16(page, kMaxWriteSpeed);
+    if (c.CurrentWriteSpeed == 0) c.CurrentWriteSpeed = kDvdRamWriteKbps;
+    if (c.MaxWriteSpeed == 0) c.MaxWriteSpeed = kDvdRamWriteKbps;
   }
   c.CurrentReadSpeed = Be16(page, kCurrentReadSpeed);
   c.MaxReadSpeed = Be16(page, kMaxReadSpeed);

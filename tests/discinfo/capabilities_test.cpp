@@ -147,7 +147,7 @@ TEST(Capabilities, SpeedsInXUnits) {
       {0x01, 7056, 8467, 7056, 40, 48, 40},  // 7,056 kB/s is 40x
       {0x01, 1764, 1764, 706, 10, 10, 4},    // 9.997 rounds to 10
       {0x21, 0, 0, 0, 1, 1, 1},              // a DVD-RAM writer without figures: 1x
-      {0x21, 11080, 0, 4155, 63, 1, 1},      // a DVD-RAM writer's write speeds read 177
+      {0x21, 11080, 0, 4155, 63, 1, 24},     // a DVD-RAM writer with figures keeps them
       {0x00, 0, 0, 0, 0, 0, 0},
       {0x01, 65535, 65535, 65535, 371, 371, 371},
   };

@@ -59,7 +59,9 @@ TEST_F(DevicesCli, InfoShowsTheRecorderAndItsSpeeds) {
         "Write DVD-RAM", "Write DVD+R", "Write DVD+RW", "Write Test", "Underrun Protection"}) {
     want += std::string(cap) + ": yes\n";
   }
-  want += "Speed:\nMax\n01X (150 KB/s)\n";
+  want +=
+      "Speed:\nMax\n48X (7,200 KB/s)\n40X (6,000 KB/s)\n32X (4,800 KB/s)\n24X (3,600 KB/s)\n"
+      "16X (2,400 KB/s)\n08X (1,200 KB/s)\n04X (600 KB/s)\n";
   EXPECT_EQ(r.out, want);
 }
 

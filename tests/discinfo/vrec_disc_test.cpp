@@ -157,9 +157,11 @@ TEST_F(VrecDisc, TheRecorderListedAndSelected) {
   EXPECT_TRUE(b.WriteModes.Has(TWriteMode::SAO));
   EXPECT_EQ(b.DeviceMaxWriteSpeed, 48);
   EXPECT_EQ(b.DeviceMaxReadSpeed, 48);
-  // The recorder writes DVD-RAM, so its write speeds read as 1x.
+  // The recorder also writes DVD-RAM; its CD speeds still make the list.
   EXPECT_EQ(device::BuildWriteSpeedList(b, device::MediaDivisor(b.GetMediaType())),
-            (std::vector<std::string>{"Max", "01X (150 KB/s)"}));
+            (std::vector<std::string>{"Max", "48X (7,200 KB/s)", "40X (6,000 KB/s)",
+                                      "32X (4,800 KB/s)", "24X (3,600 KB/s)", "16X (2,400 KB/s)",
+                                      "08X (1,200 KB/s)", "04X (600 KB/s)"}));
   EXPECT_EQ(b.WriteSpeed(), 1);
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
