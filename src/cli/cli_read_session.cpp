@@ -46,7 +46,8 @@ std::string ShownPath(PDirEntry Dir) {
 }  // namespace
 
 void AddReadOptions(Options& Opts) {
-  Opts.Add("--session", "N", "the session to read (1 is the first; default: the last)");
+  Opts.Add("--session", "N",
+           "the session to read: 1 is the first; past the last, or by default, the last");
   AddRecorderOptions(Opts);
 }
 

@@ -148,6 +148,17 @@ TEST_F(ReadCli, ExtractGivesTheSourceTreeBackAndReplacesNothingUnasked) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Snapshot(t.Path("out")), Snapshot(t.Path("src")));
 
+  // With --json: progress events, then the result object.
+  r = Read("extract", {"--json", "/src/docs", t.Path("json-out")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"event\":\"progress\",\"written\":300007,\"total\":300007,"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"event\":\"result\",\"ok\":true,\"dest\":\"" + t.Path("json-out") +
+                       "\",\"files\":2,\"folders\":0,\"bytes\":300007}"),
+            std::string::npos)
+      << r.out;
+
   // One file: to a name, or into a folder under its own name.
   ASSERT_EQ(Read("extract", {"/src/docs/big.bin", t.Path("copy.bin")}).status, 0);
   EXPECT_EQ(reader_test::ReadBytes(t.Path("copy.bin")).size(), 300000u);
