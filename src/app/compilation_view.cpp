@@ -239,8 +239,7 @@ void TFGUI::OpenListFolder(int row) {
   tvwISO->setCurrentItem(child);
 }
 
-void TFGUI::actNewExecute() {
-  tvwISO->setEnabled(true);
+void TFGUI::ResetCompilationView() {
   {
     // The list is refilled below; the tree's own change would fill it
     // from the old compilation first.
@@ -252,6 +251,11 @@ void TFGUI::actNewExecute() {
   }
   edtCDDir->setText(QStringLiteral("\\"));
   lvwModel->Clear();
+}
+
+void TFGUI::actNewExecute() {
+  tvwISO->setEnabled(true);
+  ResetCompilationView();
   zqCDBurner1.StripSourcePath = true;
   zqCDBurner1.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
   RefreshTotalSpace();

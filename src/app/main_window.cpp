@@ -29,6 +29,9 @@
 #include "app/application.h"
 #include "app/ex_drag_drop.h"
 #include "app/item_list_model.h"
+#include "app/messages.h"
+#include "app/preferences.h"
+#include "app/ui_hand_over.h"
 #include "platform/error_log.h"
 
 bool QuickSaveISO = false;
@@ -36,7 +39,6 @@ bool ShowFiles = false;
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tidemark CD/DVD Burner");
 const QString kCaption = QStringLiteral(" Tidemark CD/DVD Burner");
 
 std::string ToStd(const QString& s) {
@@ -65,14 +67,17 @@ QSize WindowSizeForScreen(QSize screen) {
   return QSize(screen.width() * 85 / 100, screen.height() * 85 / 100);
 }
 
-QString FormatMegabytes(qint64 bytes) {
+QString FormatMegabyteFigure(qint64 bytes) {
   // Hundredths of a megabyte, rounded half up; then "#,##0.00".
   qint64 hundredths = (bytes * 100 + 524288) / 1048576;
   QString whole = QString::number(hundredths / 100);
   for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(i, QLatin1Char(','));
   return whole + QLatin1Char('.') +
-         QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0')) +
-         QStringLiteral(" MB");
+         QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString FormatMegabytes(qint64 bytes) {
+  return FormatMegabyteFigure(bytes) + QStringLiteral(" MB");
 }
 
 TFGUI::TFGUI(TGuiEnvironment env, QWidget* parent) : QMainWindow(parent), FEnv(std::move(env)) {
@@ -94,12 +99,19 @@ TFGUI::TFGUI(TGuiEnvironment env, QWidget* parent) : QMainWindow(parent), FEnv(s
   connect(Timer1, &QTimer::timeout, this, &TFGUI::Timer1Timer);
 
   ConnectCompilationView();
+  FHandOver = std::make_shared<TUiHandOver>(this);
+  ConnectJobEvents();
   TApplication::SetExceptionHandler(
       [this](const QString& message) { ApplicationEvents1Exception(message); });
 }
 
 TFGUI::~TFGUI() {
   TApplication::SetExceptionHandler(nullptr);
+  // A job still running (a window taken down in its middle) goes on
+  // without the window: its reports are not run, and it is asked to stop
+  // and given a while to do so before the burner it uses goes away.
+  FHandOver->Close();
+  StopJobForTakeDown();
   // The burner goes before the controls: nothing they signal while they are
   // taken down may reach it.
   tvwISO->blockSignals(true);
@@ -363,7 +375,9 @@ void TFGUI::CreateStatusBar() {
   auto* progress = new QWidget(bar);
   auto* h = new QHBoxLayout(progress);
   h->setContentsMargins(0, 0, 0, 0);
-  h->addWidget(new QLabel(QStringLiteral("Progress: "), progress));
+  lblProgress = new QLabel(QStringLiteral("Progress: "), progress);
+  lblProgress->setObjectName(QStringLiteral("lblProgress"));
+  h->addWidget(lblProgress);
   dxbarProgress = new QProgressBar(progress);
   dxbarProgress->setObjectName(QStringLiteral("dxbarProgress"));
   dxbarProgress->setValue(0);
@@ -384,8 +398,7 @@ void TFGUI::CreateStatusBar() {
 }
 
 void TFGUI::ShowMessage(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
-  box.exec();
+  ShowMessageBox(this, text);
 }
 
 void TFGUI::FormCreate() {
@@ -516,29 +529,4 @@ void TFGUI::actAboutExecute() {
   auto* about = new TdlgAbout(this);
   about->exec();
   delete about;
-}
-
-// Commands built by the job, drive and preferences parts of the window;
-// until then they do nothing.
-void TFGUI::actSaveISOExecute() {}
-void TFGUI::actBurnExecute() {}
-void TFGUI::actBurnISOExecute() {}
-void TFGUI::actEraseExecute() {}
-void TFGUI::actAbortExecute() {}
-void TFGUI::actEjectExecute() {}
-void TFGUI::actLoadExecute() {}
-void TFGUI::actBurnerInfoExecute() {}
-void TFGUI::actSessionInfoExecute() {}
-void TFGUI::actPreferencesExecute() {}
-void TFGUI::Timer1Timer() {}
-void TFGUI::cboBurnerChange() {
-  // The selected recorder becomes the burner's device here.
-  cboBurner->setToolTip(cboBurner->currentText());
-}
-
-void TFGUI::cboSpeedDropDown() {
-  // The speeds the selected drive takes are added below "Max" here.
-  cboSpeed->clear();
-  cboSpeed->addItem(QStringLiteral("Max"));
-  cboSpeed->setCurrentIndex(0);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,9 @@ class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TfrmPreferences;
 class TItemListModel;
+class TUiHandOver;
 struct TListItem;
 class TzqExDragDrop;
 
@@ -55,6 +58,8 @@ QSize WindowSizeForScreen(QSize screen);
 
 // "#,##0.00 MB" of a byte count (1048576 bytes to the megabyte).
 QString FormatMegabytes(qint64 bytes);
+// The same figure without the unit: "#,##0.00".
+QString FormatMegabyteFigure(qint64 bytes);
 
 // Process-wide settings, read once at start.
 extern bool QuickSaveISO;
@@ -129,6 +134,10 @@ class TFGUI : public QMainWindow {
   QTreeView* lvwISORoot = nullptr;
   TItemListModel* lvwModel = nullptr;
   QLabel* dxstbOne = nullptr;
+  // The progress bar's caption, which also records the kind of write job
+  // that runs: "Burning Progress: ", "Files Saving Progress: ", or
+  // "Progress: " when none.
+  QLabel* lblProgress = nullptr;
   QProgressBar* dxbarProgress = nullptr;
   QProgressBar* dxpgrBuffer = nullptr;
   QProgressBar* dxpgrHBuffer = nullptr;
@@ -140,8 +149,14 @@ class TFGUI : public QMainWindow {
   bool FArchiveFiles = false;
   bool FBusy = false;
   bool FAdding = false;
+  // Abort was pressed and the writer has not reported its end yet: the
+  // window stays busy, with every command off (Abort too), so that a late
+  // report can never meet new work.
+  bool FStopping = false;
   // The preferences dialog, once something has created it.
-  QPointer<QWidget> FPreferences;
+  QPointer<TfrmPreferences> FPreferences;
+  // The preferences dialog, created (hidden) on first need.
+  TfrmPreferences* Preferences();
 
   const TGuiEnvironment& Environment() const { return FEnv; }
 
@@ -169,6 +184,12 @@ class TFGUI : public QMainWindow {
   // Makes the folder of a list item the current folder.
   void OpenListFolder(int row);
 
+  // The burner's completion events, run on this window's thread while the
+  // job's thread waits.
+  void zqCDBurner1WriteDone(TzqCDBurner* Sender, const std::string& Error);
+  void zqCDBurner1EraseDone(TzqCDBurner* Sender, bool WithError);
+  void zqCDBurner1FinalizingTrack(TzqCDBurner* Sender);
+
   // The burner's add callbacks.
   void zqCDBurner1AddFile(TzqCDBurner* Sender, const std::string& FullPath,
                           std::string& LongFileName, std::string& ShortFileName,
@@ -194,9 +215,8 @@ class TFGUI : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
 
- private slots:
-  // Commands of the jobs, the drive and the information dialogs; each is
-  // the place where that command is built.
+ public slots:
+  // Commands of the jobs, the drive and the information dialogs.
   void actSaveISOExecute();
   void actBurnExecute();
   void actBurnISOExecute();
@@ -211,7 +231,13 @@ class TFGUI : public QMainWindow {
   // The progress display of a running job, every 500 ms.
   void Timer1Timer();
 
- public slots:
+  // What the preferences dialog shows of the recorders: the burner's
+  // device list, the selected recorder's letter (its device node name),
+  // and a speed list built as cboSpeedDropDown builds it.
+  QStringList RecorderEntries() const;
+  QString RecorderLetter();
+  QStringList BuildSpeedEntries();
+
   // Selecting a recorder (also run when a speed is chosen).
   void cboBurnerChange();
   // Rebuilds the speed list.
@@ -244,8 +270,26 @@ class TFGUI : public QMainWindow {
   // What the busy state turns off.
   std::vector<QAction*> BusyCommands() const;
   std::vector<QWidget*> BusyControls() const;
+  // Puts the tree back to its root node "NEW", current, and empties the list.
+  void ResetCompilationView();
+  // Wires the burner's completion events to the hand-over.
+  void ConnectJobEvents();
+  // The job's hourglass, from its start to its end.
+  void BeginJobCursor();
+  void EndJobCursor();
+  // Lays the compilation out; on failure the reason the burner logged.
+  bool PrepareLayout(bool ImageOnly, QString& Reason);
+  // A job that could not start leaves the busy state it had entered.
+  void CancelJobStart();
+  // The window is being taken down while a job runs: stop it and wait a
+  // while for its threads.
+  void StopJobForTakeDown();
 
   TGuiEnvironment FEnv;
+  // Shared with the burner's event handlers, which may outlive the window
+  // on a job's thread.
+  std::shared_ptr<TUiHandOver> FHandOver;
+  bool FJobCursor = false;
   qint64 FLastPump = 0;
   struct TAddReport {
     int LeftOut = 0;

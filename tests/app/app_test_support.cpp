@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <mutex>
+
 TTestPlace::TTestPlace() : FDir(QDir::tempPath() + "/tidemark-app-test-XXXXXX") {
   if (!FDir.isValid()) qFatal("no scratch folder");
   QDir().mkpath(ProgramDir());
@@ -45,9 +47,11 @@ TGuiEnvironment TTestPlace::Environment(bool transport, std::vector<std::string>
 
 TDialogLog AnswerDialogs(const std::function<void()>& fn,
                          std::vector<std::optional<QString>> answers,
-                         const std::function<void(QWidget*)>& other) {
+                         const std::function<void(QWidget*)>& other,
+                         std::vector<QMessageBox::StandardButton> buttons) {
   TDialogLog log;
   std::size_t next = 0;
+  std::size_t nextButton = 0;
   QWidget* driving = nullptr;  // the dialog `other` is working on
   QTimer timer;
   timer.setInterval(5);
@@ -56,10 +60,21 @@ TDialogLog AnswerDialogs(const std::function<void()>& fn,
     if (w == nullptr || !w->isVisible() || w == driving) return;
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
       log.Messages.append(box->text());
+      log.MessageTitles.append(box->windowTitle());
+      if (box->buttons().size() > 1) {
+        QMessageBox::StandardButton b =
+            nextButton < buttons.size() ? buttons[nextButton] : QMessageBox::No;
+        ++nextButton;
+        if (QAbstractButton* button = box->button(b)) {
+          button->click();
+          return;
+        }
+      }
       box->buttons().first()->click();
     } else if (auto* input = qobject_cast<QInputDialog*>(w)) {
       log.InputTitles.append(input->windowTitle());
       log.InputPrompts.append(input->labelText());
+      log.InputTexts.append(input->textValue());
       std::optional<QString> a = next < answers.size() ? answers[next] : std::nullopt;
       ++next;
       if (a) {
@@ -88,7 +103,10 @@ TWindowUnderTest MakeWindow(const TGuiEnvironment& env) {
   TWindowUnderTest t;
   t.Window = std::make_unique<TFGUI>(env);
   auto debug = t.Debug;
-  t.Window->zqCDBurner1.OnDebugMessage = [debug](TSCSIDevice*, const std::string& m, uint8_t k) {
+  auto lock = std::make_shared<std::mutex>();
+  t.Window->zqCDBurner1.OnDebugMessage = [debug, lock](TSCSIDevice*, const std::string& m,
+                                                       uint8_t k) {
+    std::lock_guard<std::mutex> hold(*lock);
     debug->push_back(std::to_string(k) + "|" + m);
   };
   TFGUI* w = t.Window.get();

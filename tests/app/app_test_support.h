@@ -4,6 +4,7 @@
 // test decides, and an answerer for the dialogs a command opens.
 
 #include <QDir>
+#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,20 +39,26 @@ class TTestPlace {
 };
 
 // Runs `fn`. Each message box that opens meanwhile is recorded and closed
-// with its first button; each input dialog takes the next of `answers`
-// (nothing = Cancel). Other modal dialogs go to `other` (which must close
-// them) when given, else are rejected.
+// with its first button, or, when it offers several, with the next of
+// `buttons` (No when they have run out); each input dialog takes the next
+// of `answers` (nothing = Cancel). Other modal dialogs go to `other` (which
+// must close them) when given, else are rejected.
 struct TDialogLog {
   QStringList Messages;
+  QStringList MessageTitles;
   QStringList InputTitles;
   QStringList InputPrompts;
+  QStringList InputTexts;  // what each input dialog offered before the answer
 };
 TDialogLog AnswerDialogs(const std::function<void()>& fn,
                          std::vector<std::optional<QString>> answers = {},
-                         const std::function<void(QWidget*)>& other = {});
+                         const std::function<void(QWidget*)>& other = {},
+                         std::vector<QMessageBox::StandardButton> buttons = {});
 
 // A window made and created as the program does it, with the debug
 // channel recorded.
+// The debug channel is also written from the jobs' threads; read it once
+// no job runs.
 struct TWindowUnderTest {
   std::unique_ptr<TFGUI> Window;
   std::shared_ptr<std::vector<std::string>> Debug =
