@@ -3,35 +3,85 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 
+#include "app/device_caps.h"
+#include "app/import_session.h"
 #include "app/main_window.h"
+#include "device/session_list.h"
+#include "device/speed_list.h"
+
+namespace {
+
+QString FromStd(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+uint16_t SpeedFromText(const QString& Text, uint8_t MediaType) {
+  return device::SpeedFromText(Text.toStdString(), MediaType);
+}
 
 QStringList TFGUI::RecorderEntries() const {
   QStringList out;
-  for (int i = 0; i < cboBurner->count(); ++i) out << cboBurner->itemText(i);
+  for (const std::string& entry : zqCDBurner1.DeviceList) out << FromStd(entry);
   return out;
 }
 
 QString TFGUI::RecorderLetter() {
-  return QString();
+  return FromStd(zqCDBurner1.GetDriveLetter());
 }
 
 QStringList TFGUI::BuildSpeedEntries() {
-  return {QStringLiteral("Max")};
+  const uint16_t divisor = device::MediaDivisor(zqCDBurner1.GetMediaType());
+  QStringList out;
+  for (const std::string& entry : device::BuildWriteSpeedList(zqCDBurner1, divisor))
+    out << FromStd(entry);
+  return out;
 }
 
 void TFGUI::cboBurnerChange() {
+  zqCDBurner1.SelectDevice(cboBurner->currentText().toStdString());
   cboBurner->setToolTip(cboBurner->currentText());
+  const QString letter = RecorderLetter();
+  lblBurner->setText(letter.isEmpty() ? QStringLiteral("  Burner :")
+                                      : QStringLiteral("Burner ") + letter + QLatin1Char(':'));
+  const TCapabilities& caps = zqCDBurner1.Capabilities;
+  const bool writes = caps.Has(TCapability::WriteCDR) || caps.Has(TCapability::WriteDVDR) ||
+                      caps.Has(TCapability::WriteDVDRAM);
+  for (QAction* a : {actBurn, actBurnISO, actErase}) a->setEnabled(writes);
 }
 
 void TFGUI::cboSpeedDropDown() {
+  const int remembered = cboSpeed->currentIndex();
+  const QStringList entries = BuildSpeedEntries();
+  QSignalBlocker quiet(cboSpeed);
   cboSpeed->clear();
-  cboSpeed->addItems(BuildSpeedEntries());
-  cboSpeed->setCurrentIndex(0);
+  cboSpeed->addItems(entries);
+  cboSpeed->setCurrentIndex(remembered >= 0 && remembered < cboSpeed->count() ? remembered : 0);
 }
 
-void TFGUI::actBurnerInfoExecute() {}
-void TFGUI::actSessionInfoExecute() {}
+void TFGUI::actBurnerInfoExecute() {
+  auto* dialog = new TForm2(this, zqCDBurner1);
+  dialog->exec();
+  delete dialog;
+}
+
+void TFGUI::actSessionInfoExecute() {
+  auto* dialog = new TfrmSessions(this, zqCDBurner1);
+  dialog->lb->clear();
+  const device::SessionList list = device::ReadSessionList(zqCDBurner1);
+  for (const std::string& line : list.Lines) dialog->lb->addItem(FromStd(line));
+  if (list.Ready) {
+    dialog->lMedium->setText(FromStd(list.Medium));
+    dialog->lDiscSize->setText(FromStd(list.DiscSize));
+    dialog->lUsedSpace->setText(FromStd(list.UsedSpace));
+  }
+  dialog->exec();
+  delete dialog;
+}
+
 void TFGUI::actBurnExecute() {}
 void TFGUI::actBurnISOExecute() {}
 void TFGUI::actEraseExecute() {}

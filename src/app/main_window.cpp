@@ -27,6 +27,7 @@
 
 #include "app/about_box.h"
 #include "app/application.h"
+#include "app/drop_down_combo.h"
 #include "app/ex_drag_drop.h"
 #include "app/item_list_model.h"
 #include "app/messages.h"
@@ -253,7 +254,9 @@ void TFGUI::CreateBars() {
   cboBurner->setObjectName(QStringLiteral("cboBurner"));
   cboBurner->setMinimumContentsLength(32);
   cboBurner->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  cboSpeed = new QComboBox(DriveBar);
+  auto* speeds = new TDropDownComboBox(DriveBar);
+  speeds->OnDropDown = [this] { cboSpeedDropDown(); };
+  cboSpeed = speeds;
   cboSpeed->setObjectName(QStringLiteral("cboSpeed"));
   cboSpeed->setMinimumContentsLength(16);
   cboSpeed->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

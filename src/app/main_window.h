@@ -61,6 +61,10 @@ QString FormatMegabytes(qint64 bytes);
 // The same figure without the unit: "#,##0.00".
 QString FormatMegabyteFigure(qint64 bytes);
 
+// The write speed, in multiples of the CD speed, that an entry of the
+// speed list stands for on a medium of that type: 0 for "Max".
+uint16_t SpeedFromText(const QString& Text, uint8_t MediaType);
+
 // Process-wide settings, read once at start.
 extern bool QuickSaveISO;
 extern bool ShowFiles;

@@ -38,7 +38,8 @@ TGuiEnvironment TTestPlace::Environment(bool transport, std::vector<std::string>
   env.Paths.program_dir = ProgramDir().toStdString();
   env.Paths.config_home = (Root() + "/config").toStdString();
   env.Paths.state_home = (Root() + "/state").toStdString();
-  env.StartTransport = [transport, devices](TzqCDBurner&, std::vector<std::string>& out) {
+  env.StartTransport = [transport, devices](TzqCDBurner& burner, std::vector<std::string>& out) {
+    if (transport) burner.DeviceList = devices;
     out = devices;
     return transport;
   };
