@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/messages.h"
+#include "app/tree_view.h"
 #include "device/session_list.h"
 
 TfrmSessions::TfrmSessions(QWidget* owner, TzqCDBurner& burner) : QDialog(owner), FBurner(burner) {
@@ -72,6 +73,13 @@ void TfrmSessions::SpeedButton1Click() {
   }
   // The only line, and the " Free" line, stand for no session.
   if (lb->count() < 2 || line == lb->count() - 1) return;
+  // The compilation gives way to the session; the main window's list is
+  // not told, and a burn that follows continues the disc with it.
+  FBurner.ClearAll(TzqCDBurner::kDefaultMaxFiles, TzqCDBurner::kDefaultMaxDirs);
+  FBurner.ImportSession(static_cast<int8_t>(line + 1), FBurner.RootDir());
+  auto* browser = new TfrmTree(this, FBurner);
+  browser->exec();
+  delete browser;
 }
 
 void TfrmSessions::Button1Click() {

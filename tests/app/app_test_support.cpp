@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include <mutex>
@@ -53,12 +54,14 @@ TDialogLog AnswerDialogs(const std::function<void()>& fn,
   TDialogLog log;
   std::size_t next = 0;
   std::size_t nextButton = 0;
-  QWidget* driving = nullptr;  // the dialog `other` is working on
+  // The dialogs `other` is working on: one may open another, which is
+  // handed over in turn while the first waits.
+  QSet<QWidget*> driving;
   QTimer timer;
   timer.setInterval(5);
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* w = QApplication::activeModalWidget();
-    if (w == nullptr || !w->isVisible() || w == driving) return;
+    if (w == nullptr || !w->isVisible() || driving.contains(w)) return;
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
       log.Messages.append(box->text());
       log.MessageTitles.append(box->windowTitle());
@@ -86,9 +89,14 @@ TDialogLog AnswerDialogs(const std::function<void()>& fn,
       }
     } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
       if (other) {
-        driving = dialog;
-        other(dialog);
-        driving = nullptr;
+        // Run from the dialog's own loop, not from this timer's handler: a
+        // timer does not fire again while its handler runs, and the
+        // dialogs `other` opens need it.
+        driving.insert(dialog);
+        QTimer::singleShot(0, &timer, [&, dialog] {
+          other(dialog);
+          driving.remove(dialog);
+        });
       } else {
         dialog->reject();
       }
