@@ -2,6 +2,7 @@
 
 #include "burner/burner_messages.h"
 #include "burner/cd_burner.h"
+#include "burner/disc_media.h"
 #include "device/media_types.h"
 
 namespace {
@@ -15,37 +16,33 @@ constexpr uint32_t kHighestPositive = 0xFF000000;
 constexpr int32_t kReadyBudgetMs = 10000;
 constexpr int32_t kReadyIntervalMs = 500;
 
-// DVD media start every session at sector 0.
-bool StartsAtZero(uint16_t media_type) {
-  switch (media_type) {
-    case mtDVDR:
-    case mtDVDRAM:
-    case mtDVDRW:
-    case mtDVDRWSeq:
-    case mtDVDPRW:
-    case mtDVDPR:
-      return true;
-    default:
-      return false;
-  }
+// The drive is asked first: one that is ready needs no pause.
+bool WaitUntilReady(TzqCDBurner& burner) {
+  return (burner.TestUnitReady(5000) && burner.ReadDiscInfo()) ||
+         burner.WaitReady(kReadyBudgetMs, kReadyIntervalMs);
 }
 
 }  // namespace
 
 // The media type read here is the one the job's write parameters and waits
-// use. CD media (and any other) continue after their last session: the
-// invisible track's next writable address, read once the drive holds write
-// parameters for this write (asked for as if the disc were to be closed).
-// An address no disc has counts as none.
+// use. Overwritable media (DVD+RW, DVD-RAM, DVD-RW in restricted overwrite)
+// take every new session at sector 0, replacing what they held. Media
+// written once (CD-R/RW, DVD-R, DVD-RW in sequential recording, DVD+R)
+// continue after their last session: the invisible track's next writable
+// address, read once the drive holds write parameters for this write
+// (asked for as if the disc were to be closed). An address no disc has
+// counts as none.
 int32_t TzqCDBurner::NextSessionStart() {
   CurrentMediaType = GetMediaType();
-  if (StartsAtZero(CurrentMediaType)) return 0;
-  WaitReady(kReadyBudgetMs, kReadyIntervalMs);
+  if (burner::RecordingOf(CurrentMediaType, burner::CurrentProfile(*this)) ==
+      burner::TRecording::Overwritable)
+    return 0;
+  WaitUntilReady(*this);
   const bool finalize = FinalizeDisc;
   FinalizeDisc = true;
   SetWriteParameters(TestWrite, UnderrunProtection, CurrentMediaType);
   FinalizeDisc = finalize;
-  WaitReady(kReadyBudgetMs, kReadyIntervalMs);
+  WaitUntilReady(*this);
   if (ReadTrackInformation(kInvisibleTrack)) {
     const uint32_t next = TrackInfo.NextWritable;
     if (next <= kHighestAddress || next > kHighestPositive) return static_cast<int32_t>(next);
