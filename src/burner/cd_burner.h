@@ -91,7 +91,7 @@ class TzqCDBurner : public TSCSIDevice {
   bool PerformOPC = false;
 
   // A blanking job is running; the erase job sets it.
-  bool Erasing() const { return erasing_; }
+  bool Erasing() const { return erasing_.load(); }
   void SetErasing(bool Value) { erasing_ = Value; }
 
   TWriteDoneEvent OnWriteDone;
@@ -268,8 +268,33 @@ class TzqCDBurner : public TSCSIDevice {
   int32_t CacheFillPercent() const;
 
   // ---------------------------------------------------------------------
-  // Added by later work: session import and file extraction from a disc;
-  // burning (BurnCD), burning an image file, erasing.
+  // Jobs on the disc in the recorder: burning the compilation, burning an
+  // image file, erasing (the threads live in the recording engine).
+
+  // Burns the laid-out compilation (Prepare(false) just before) as a new
+  // session where the layout put it. True when the writer thread was
+  // started; false when the reader failed first (OnWriteDone has then been
+  // raised here) or another job or an erase is running (nothing started,
+  // nothing reported). The writer raises OnWriteDone at the end.
+  bool BurnCD();
+  // Burns an existing image file to an empty disc from sector 0; results
+  // as BurnCD. SessionSectors becomes the file's size in whole sectors.
+  bool BurnISO(const std::string& FileName);
+  // Blanks a rewritable disc (BLANK with BlankType: 1 minimal, 0 the whole
+  // disc) or formats a DVD+RW or DVD-RAM. True when the erase runs (its
+  // thread raises OnEraseDone(false) when the drive is done, or (true) when
+  // the drive failed); false when it could not start, after
+  // OnEraseDone(true) has been raised here.
+  bool EraseDisc(int32_t BlankType);
+  // The erase's estimated progress in percent while Erasing; else 0.
+  int32_t EraseProgress() const;
+
+  // The waits of the jobs (retries, the lead-out, the erase) go through
+  // the device's Sleep, which tests replace.
+  using TSCSIDevice::Sleep;
+
+  // ---------------------------------------------------------------------
+  // Added by later work: session import and file extraction from a disc.
 
   // Reading a disc's file system (the disc in the selected recorder).
   // Folders nest at most this deep below the folder an import fills.
@@ -335,7 +360,7 @@ class TzqCDBurner : public TSCSIDevice {
   void WriteHeader(const std::vector<PDirEntry>& Dirs, TDateTime Now);
 
   int32_t cache_size_ = kDefaultCacheSize;
-  bool erasing_ = false;
+  std::atomic<bool> erasing_{false};  // read by the poller while the eraser runs
 
   PDirEntry root_ = nullptr;
   // The tables hold removed records (Removed set) until the next read

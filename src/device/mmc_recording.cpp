@@ -37,6 +37,15 @@ bool TSCSIDevice::CloseTrackSession(bool CloseTrack, bool Immediate) {
   return c.Run(*this, 180000);
 }
 
+// CLOSE TRACK/SESSION (5Bh), 10 bytes, no data, 180 s: byte 1 = 01h (Immed),
+// byte 2 = 05h (finalize a DVD+R).
+bool TSCSIDevice::FinalizeDVDPlusR(bool Immediate) {
+  Command c(kOpCloseTrackSession, 10, kNoData);
+  if (Immediate) c.cdb()[1] = 0x01;
+  c.cdb()[2] = 0x05;
+  return c.Run(*this, 180000);
+}
+
 // READ BUFFER CAPACITY (5Ch), 10 bytes, 32 bytes in, 10 s: buffer length
 // from bytes 4-7, blank length from 8-11 (FFFFFFFFh: not reported, so the
 // whole buffer counts as free).

@@ -117,6 +117,9 @@ class TSCSIDevice {
   bool ModeSense10(uint8_t Page, std::span<uint8_t> Buffer, bool Defaults, uint16_t Length,
                    uint16_t ClearLength);
   bool CloseTrackSession(bool CloseTrack, bool Immediate);
+  // CLOSE TRACK/SESSION with close function 101b: a DVD+R's open session
+  // is closed and the disc finalized (closing a session leaves it open).
+  bool FinalizeDVDPlusR(bool Immediate);
   bool ReadBufferCapacity(uint32_t& BufferLength, uint32_t& BlankLength);
   bool SendCueSheet(std::span<const uint8_t> Buffer, uint32_t Length);
   bool Blank(uint8_t Type);

@@ -42,7 +42,7 @@ class TCacheThread {
   TCacheThread(int32_t CacheSize, bool PadToMinimum, int64_t TotalBytes, THeaderStream& Header,
                std::vector<PFileEntry> Files);
   // Stops the thread, waits for it and frees every block still queued.
-  ~TCacheThread();
+  virtual ~TCacheThread();
   TCacheThread(const TCacheThread&) = delete;
   TCacheThread& operator=(const TCacheThread&) = delete;
 

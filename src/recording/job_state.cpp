@@ -51,6 +51,10 @@ void RequestAbort() {
   Job().abort = true;
 }
 
+void ClearAbortRequest() {
+  Job().abort = false;
+}
+
 void SetCurrentCache(std::unique_ptr<TCacheThread> Cache) {
   std::unique_ptr<TCacheThread> old;
   {
@@ -95,16 +99,22 @@ void BeginJob(TzqCDBurner& Component) {
   Component.BytesWritten = 0;
 }
 
-void EndJob(TzqCDBurner& Component) {
+void EndJob(TzqCDBurner& Component, TJobEnd Order) {
   SPTICloseHandles = true;
   std::string result;
   {
     std::lock_guard<std::mutex> guard(JobLock());
     if (ASPIName == kBuiltInTransportName) ReloadASPI();
     if (TCacheThread* cache = CurrentCache()) result = cache->ErrorText();
-    DisposeCurrentCache();
+    if (Order == TJobEnd::ReportThenDispose)
+      RaiseWriteDone(Component, result);
+    else
+      DisposeCurrentCache();
   }
-  RaiseWriteDone(Component, result);
+  if (Order == TJobEnd::ReportThenDispose)
+    DisposeCurrentCache();
+  else
+    RaiseWriteDone(Component, result);
   {
     std::lock_guard<std::mutex> guard(Job().end_mutex);
     Job().running = false;
@@ -113,12 +123,16 @@ void EndJob(TzqCDBurner& Component) {
 }
 
 bool StartCache(TzqCDBurner& Component) {
-  Job().abort = false;
-  auto owned = std::make_unique<TCacheThread>(Component.CacheSize(), Component.WritePostGap,
-                                              Component.SessionSectors * 2048,
-                                              Component.HeaderStream, Component.FileTable());
-  TCacheThread* cache = owned.get();
-  SetCurrentCache(std::move(owned));
+  ClearAbortRequest();
+  return StartReader(Component,
+                     std::make_unique<TCacheThread>(Component.CacheSize(), Component.WritePostGap,
+                                                    Component.SessionSectors * 2048,
+                                                    Component.HeaderStream, Component.FileTable()));
+}
+
+bool StartReader(TzqCDBurner& Component, std::unique_ptr<TCacheThread> Reader) {
+  TCacheThread* cache = Reader.get();
+  SetCurrentCache(std::move(Reader));
   for (;;) {
     if (cache->WaitPrimed(kPrimeWait)) return true;
     std::string error;

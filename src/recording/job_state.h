@@ -25,6 +25,9 @@ bool JobRunning();
 // creates it).
 bool AbortRequested();
 void RequestAbort();
+// A request left from an earlier job would end the next one at once: the
+// starters clear it before their reader begins.
+void ClearAbortRequest();
 
 // The current read-ahead cache: what CacheFillPercent reads and what the
 // writer takes its blocks from. Replacing it disposes of the old one.
@@ -45,15 +48,20 @@ std::mutex& JobLock();
 void MarkJobRunning();
 // Job start and end as every writer thread runs them. EndJob disposes of
 // the reader, raises OnWriteDone with the reader's error text (empty on
-// success) and clears JobRunning.
+// success) and clears JobRunning. An image burn raises OnWriteDone while
+// it holds the job lock and disposes of its reader afterwards.
+enum class TJobEnd : uint8_t { DisposeThenReport, ReportThenDispose };
 void BeginJob(TzqCDBurner& Component);
-void EndJob(TzqCDBurner& Component);
+void EndJob(TzqCDBurner& Component, TJobEnd Order = TJobEnd::DisposeThenReport);
 
 // Starts the job's reader for the laid-out compilation and waits until it
 // is primed, as BurnCD and SaveISO do. Clears a stale abort request first.
 // False when the reader failed (or the user aborted) before that:
 // OnWriteDone has then been raised here, on the calling thread.
 bool StartCache(TzqCDBurner& Component);
+// The same for any reader (the starter cleared the abort request before
+// it began): it becomes the job's current reader.
+bool StartReader(TzqCDBurner& Component, std::unique_ptr<TCacheThread> Reader);
 
 // Waits until no job runs (its writer thread has ended); false when
 // Timeout passed first.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -14,13 +15,15 @@
 #include "burner/source_file.h"
 #include "device/device_texts.h"
 #include "recording/cache_thread.h"
+#include "recording/disc_writer.h"
 #include "recording/job_state.h"
+#include "recording/recording_messages.h"
 #include "recording/thread_priority.h"
 
 namespace recording {
 namespace {
 
-namespace msg = burner::msg;
+namespace bmsg = burner::msg;
 
 // The longest wait for the cache between two looks at the abort flag
 // (the writer is woken as soon as the blocks are there).
@@ -30,8 +33,6 @@ constexpr auto kBlockWait = std::chrono::milliseconds(5);
 // processor's cache (woken for many more, it reads them back from memory
 // and takes far longer).
 constexpr size_t kWakeBlocks = 2;
-// Until the disc writer is in place, a burn has nowhere to write.
-constexpr const char* kNoDiscWriter = "WRITER ERROR [NO DISC WRITER]";
 
 // Blocks taken for one write of the image file at most (about 1 MiB).
 constexpr size_t kBlocksPerWrite = 16;
@@ -72,10 +73,14 @@ void TThWrite::Execute() {
   TPriorityControl priority(TThreadPriority::TimeCritical);
   BeginJob(component_);
   if (TCacheThread* cache = CurrentCache()) {
-    if (ToImageFile) {
-      WriteImageFile(*cache);
-    } else {
-      cache->SetErrorText(kNoDiscWriter);
+    try {
+      if (ToImageFile)
+        WriteImageFile(*cache);
+      else
+        TDiscWriter(component_, *cache, TDiscSource::Compilation, component_.ImageSectors()).Run();
+    } catch (const std::exception& e) {
+      // Nothing leaves the thread: the failure is the job's error.
+      cache->SetErrorText(std::string(msg::kWriterError) + " [" + e.what() + "]");
       cache->RequestStop();
     }
   }
@@ -86,7 +91,7 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
   const std::string& name = component_.ISOFileName;
   const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
-    Cache.SetErrorText(burner::FileMessage(msg::kCantCreateFile, name));
+    Cache.SetErrorText(burner::FileMessage(bmsg::kCantCreateFile, name));
     Cache.RequestStop();
     return;
   }
@@ -113,7 +118,7 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
     for (const auto& b : blocks) pieces.push_back({b->Data.data(), static_cast<size_t>(b->Count)});
     if (!WriteAllV(fd, pieces)) {
       // A full disk or a failing device: the image would be short.
-      Cache.SetErrorText(burner::FileMessage(msg::kCantWriteFile, name, errno));
+      Cache.SetErrorText(burner::FileMessage(bmsg::kCantWriteFile, name, errno));
       Cache.RequestStop();
       break;
     }
@@ -122,7 +127,7 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
   }
   // Some file systems report a failed write only when the file is closed.
   if (::close(fd) != 0 && !Cache.HasError())
-    Cache.SetErrorText(burner::FileMessage(msg::kCantWriteFile, name, errno));
+    Cache.SetErrorText(burner::FileMessage(bmsg::kCantWriteFile, name, errno));
 }
 
 }  // namespace recording
