@@ -156,7 +156,10 @@ bool TEraseThread::WaitForDrive() {
   do {
     UpdateProgress();
     sense.fill(0);
-    c_.RequestSense(sense, kSenseLength);
+    // A drive that will not even give its sense answers with the sense of
+    // that refusal.
+    if (!c_.RequestSense(sense, kSenseLength))
+      std::copy_n(c_.LastSense.begin(), std::min(sense.size(), c_.LastSense.size()), sense.begin());
     elapsed_ += kStepSeconds;
     if (SawFailure(sense.data())) return false;
     asc = sense[kSenseResponse] == kDeferredFixedSense ? kAscNotReady : sense[kSenseAsc];

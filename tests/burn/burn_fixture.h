@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -74,7 +75,10 @@ class TestBurner : public TzqCDBurner {
   void Sleep(int32_t ms) override {
     slept += ms;
     if (++sleeps == abort_at_sleep) AbortWrite();
+    if (on_sleep) on_sleep();
   }
+  // Runs on the waiting thread at every wait.
+  std::function<void()> on_sleep;
   std::atomic<int64_t> slept{0};
   std::atomic<int64_t> sleeps{0};
   // The user presses Abort during this wait (0: never).
