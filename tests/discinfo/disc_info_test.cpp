@@ -435,7 +435,7 @@ TEST(DiscInfo, NoMediumLeavesTheRecordAfterOneWait) {
 
 namespace {
 
-TEST(SessionStart, FromTheInvisibleTrackOnCdsAndZeroOnDvds) {
+TEST(SessionStart, FromTheInvisibleTrackOnMediaWrittenOnceAndZeroOnOverwritableMedia) {
   {
     DriveFixture f;
     f.Reply(0x46, Configuration(0x0009));
@@ -458,12 +458,21 @@ TEST(SessionStart, FromTheInvisibleTrackOnCdsAndZeroOnDvds) {
       }
     }
   }
-  for (uint16_t profile : {0x0011, 0x0012, 0x0013, 0x0014, 0x001A, 0x001B}) {
+  // DVD-RAM, DVD-RW in restricted overwrite and DVD+RW are overwritten from
+  // sector 0; DVD-R, DVD-RW in sequential recording and DVD+R continue.
+  for (uint16_t profile : {0x0012, 0x0013, 0x001A}) {
     DriveFixture f;
     f.Reply(0x46, Configuration(profile));
     f.Reply(0x52, TrackInformation(0, 500, 300000, 0));
     EXPECT_EQ(f.dev.NextSessionStart(), 0) << profile;
     EXPECT_EQ(f.Count(0x52), 0u);
+  }
+  for (uint16_t profile : {0x0011, 0x0014, 0x001B}) {
+    DriveFixture f;
+    f.Reply(0x46, Configuration(profile));
+    f.Reply(0x52, TrackInformation(500, 500, 300000, 0));
+    EXPECT_EQ(f.dev.NextSessionStart(), 500) << profile;
+    EXPECT_EQ(TracksAsked(f), (std::vector<uint8_t>{0xFF}));
   }
   {  // No address: 0 and the log line, and the layout goes on from sector 0.
     DriveFixture f;
