@@ -109,6 +109,32 @@ void ProgressDisplay::ShowCount(const std::string& What, int64_t Count) {
   }
 }
 
+void ProgressDisplay::ShowPercent(int32_t Percent) {
+  Percent = std::clamp(Percent, 0, 100);
+  switch (mode_) {
+    case ProgressMode::Hidden:
+      return;
+    case ProgressMode::Json:
+      JsonObject().Add("event", "progress").Add("percent", Percent).Print();
+      return;
+    case ProgressMode::Bar: {
+      char tail[16];
+      std::snprintf(tail, sizeof tail, " %3d%%", Percent);
+      const int cells =
+          std::max(kMinBarCells, TerminalWidth() - 1 - static_cast<int>(caption_.size() + 8));
+      const int filled = Percent * cells / 100;
+      std::string line = "\r" + caption_ + " [";
+      line.append(static_cast<size_t>(filled), '#');
+      line.append(static_cast<size_t>(cells - filled), '-');
+      line += std::string("]") + tail + "\x1b[K";
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+      drawn_ = true;
+      return;
+    }
+  }
+}
+
 void ProgressDisplay::Finish() {
   if (drawn_) {
     std::fputc('\n', stderr);

@@ -30,6 +30,8 @@ class ProgressDisplay {
   void Show(const ProgressValues& Values);
   // Work without a known total (adding folders): how many so far.
   void ShowCount(const std::string& What, int64_t Count);
+  // Work measured in percent only (erasing).
+  void ShowPercent(int32_t Percent);
   // Ends the bar's line; nothing more is drawn.
   void Finish();
 

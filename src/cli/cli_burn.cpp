@@ -1,0 +1,71 @@
+#include "cli/cli_burn.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "burner/burner_messages.h"
+#include "burner/cd_burner.h"
+#include "burner/disc_media.h"
+#include "device/media_types.h"
+#include "device/speed_list.h"
+#include "recording/disc_writer_rules.h"
+#include "recording/recording_messages.h"
+
+namespace cli {
+namespace {
+
+constexpr uint32_t kFirstVolumeDescriptor = 16;
+constexpr char kStandardId[] = "CD001";
+
+}  // namespace
+
+std::optional<uint16_t> ParseSpeed(const std::string& Text, uint16_t MediaType) {
+  if (Text == "max" || Text == "Max" || Text == "MAX") return uint16_t{0};
+  if (Text.size() < 2 || (Text.back() != 'x' && Text.back() != 'X')) return std::nullopt;
+  uint32_t v = 0;
+  const char* end = Text.data() + Text.size() - 1;
+  auto [at, ec] = std::from_chars(Text.data(), end, v);
+  if (ec != std::errc() || at != end || v == 0 || v > 1000) return std::nullopt;
+  // The speed list's own reading of an entry such as "08X".
+  return device::SpeedFromText(std::to_string(v) + "X", MediaType);
+}
+
+LoadedDisc InspectDisc(TzqCDBurner& Burner) {
+  LoadedDisc d;
+  // The first command after a disc change hears of the change.
+  if (!Burner.TestUnitReady(recording::kPollTimeoutMs))
+    Burner.TestUnitReady(recording::kPollTimeoutMs);
+  d.MediaType = Burner.GetMediaType();
+  d.Name = recording::MediaName(d.MediaType);
+  d.Present = d.MediaType != mtUnknown || Burner.TestUnitReady(recording::kPollTimeoutMs) ||
+              Burner.LastSense[recording::kSenseAsc] != recording::kAscNoMedium;
+  const uint16_t profile = burner::CurrentProfile(Burner);
+  const burner::TRecording recording = burner::RecordingOf(d.MediaType, profile);
+  d.Writable = recording != burner::TRecording::None;
+  d.Overwritable = recording == burner::TRecording::Overwritable;
+  d.CanSimulate = burner::CanSimulate(d.MediaType, profile);
+  if (d.Overwritable) {
+    std::array<uint8_t, 2048> sector{};
+    d.HoldsFileSystem = Burner.Read10(kFirstVolumeDescriptor, 1, sector.size(), sector) &&
+                        std::memcmp(sector.data() + 1, kStandardId, 5) == 0;
+  }
+  return d;
+}
+
+std::string RefusalFor(const LoadedDisc& Disc, const TzqCDBurner& Burner) {
+  if (!Disc.Present) return recording::msg::kNoDisc;
+  if (!Disc.Writable) return burner::msg::Fill(recording::msg::kNotWritable, {Disc.Name});
+  if (Burner.TestWrite && !Disc.CanSimulate)
+    return burner::msg::Fill(recording::msg::kNoTestWriteMedium, {Disc.Name});
+  return "";
+}
+
+void EjectAfterJob(TzqCDBurner& Burner) {
+  Burner.PreventAllowRemoval(true);
+  if (!Burner.StartStopUnit(true))
+    std::fprintf(stderr, "tidemark: the tray did not open: %s\n", Burner.LastError.c_str());
+}
+
+}  // namespace cli
