@@ -46,7 +46,10 @@ LoadedDisc InspectDisc(TzqCDBurner& Burner) {
   d.Writable = recording != burner::TRecording::None;
   d.Overwritable = recording == burner::TRecording::Overwritable;
   d.CanSimulate = burner::CanSimulate(d.MediaType, profile);
-  if (d.Overwritable) {
+  // Only a disc recorded that far is asked for the sector (a read past
+  // what is recorded would fail, and say so on standard error).
+  uint32_t last = 0, block_length = 0;
+  if (d.Overwritable && Burner.ReadCapacity(last, block_length) && last >= kFirstVolumeDescriptor) {
     std::array<uint8_t, 2048> sector{};
     d.HoldsFileSystem = Burner.Read10(kFirstVolumeDescriptor, 1, sector.size(), sector) &&
                         std::memcmp(sector.data() + 1, kStandardId, 5) == 0;
