@@ -18,6 +18,7 @@
 #include "cli/cli_json.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
+#include "cli/cli_read_session.h"
 #include "cli/command.h"
 #include "platform/utf8.h"
 
@@ -132,13 +133,15 @@ int RunBurn(const std::vector<std::string>& Args) {
       .Add("--volume", "NAME", "volume label (default: the settings file's, else NEW)")
       .Add("--archive-only", "", "add only files whose archive attribute is set; clear it after")
       .Add("--cache-size", "BYTES", "read-ahead cache size in bytes")
-      .Add("--continue", "", "continue the disc: import a session first")
-      .Add("--session", "N", "with --continue: the session to import (default: the last)");
+      .Add("--continue", "", "continue the disc: its session's files stay in the new one")
+      .Add("--session", "N", "with --continue: the session to continue (default: the last)");
   AddJobOptions(r.opts);
   if (const int st = Parse(r, "burn", kBurnUsage, Args); st >= 0) return st;
-  if (r.opts.Has("--continue") || r.opts.Has("--session"))
-    return Fail(r, cli::kExitUsage,
-                "--continue is not available yet: sessions of a disc cannot be imported so far");
+  const bool continuing = r.opts.Has("--continue");
+  if (r.opts.Has("--session") && !continuing)
+    return Fail(r, cli::kExitUsage, "--session goes with --continue (see tidemark burn --help)");
+  const std::optional<uint8_t> session = cli::SessionOption(r.opts);
+  if (!session) return Fail(r, cli::kExitUsage, "--session takes a session number from 1 to 255");
   if (r.opts.Positional().empty())
     return Fail(r, cli::kExitUsage, "burn needs at least one SOURCE");
   std::optional<int32_t> cache_size;
@@ -171,6 +174,16 @@ int RunBurn(const std::vector<std::string>& Args) {
   if (const int st = OpenAndCheck(r, burner, disc); st >= 0) return st;
 
   burner.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
+  if (continuing) {
+    // The new session starts at sector 0 of an overwritable disc, over
+    // the data the imported entries point at.
+    if (disc.Overwritable)
+      return Fail(r, cli::kExitFailed,
+                  "--continue is not possible on a " + disc.Name +
+                      ": it is overwritten from its start, over the files of its session");
+    if (!cli::ImportForReading(burner, *session, last_log, error))
+      return Fail(r, cli::kExitFailed, error);
+  }
   burner.StripSourcePath = true;
   const cli::ProgressMode mode = cli::ProgressDisplay::ModeFor(r.json, r.opts.Has("--quiet"));
   {

@@ -105,7 +105,9 @@ TEST_F(BurnCli, RefusalsHaveTheirExitStatuses) {
       {"", "burn", 2, "burn needs at least one SOURCE"},
       {"", "burn missing.txt", 2, "missing.txt"},
       {"", "burn --speed fast src", 2, "--speed takes Nx or max"},
-      {"", "burn --continue src", 2, "--continue is not available yet"},
+      {"", "burn --continue src", 1, "the disc holds no session"},
+      {"", "burn --session 1 src", 2, "--session goes with --continue"},
+      {"insert DVD+RW", "burn --continue src", 1, "--continue is not possible on a DVD+RW"},
       {"", "burn --transport nothing src", 2, "--transport takes auto, sgio or library"},
       {"", "burn --device 7 src", 3, "there is no recorder 7"},
       {"", "burn --transport sgio src", 3, "no recorder answers through SG_IO"},
@@ -126,6 +128,27 @@ TEST_F(BurnCli, RefusalsHaveTheirExitStatuses) {
     EXPECT_NE(r.output.find(c.error), std::string::npos) << r.output;
   }
   EXPECT_EQ(State(), "blank") << "nothing was written";
+}
+
+TEST_F(BurnCli, ContinuingKeepsTheFilesOfTheSessionBefore) {
+  tree.File("more/c.txt", "gamma\n");
+  for (const char* medium : {"CD-R", "DVD+R"}) {
+    SCOPED_TRACE(medium);
+    Vrec(std::string("insert ") + medium);
+    ASSERT_EQ(Run("burn --quiet src").status, 0);
+    const peers::Result r = Run("burn --quiet --continue more");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // The last session holds both folders: the old files where they were.
+    const peers::Result ls = Run("ls -l");
+    ASSERT_EQ(ls.status, 0) << ls.output;
+    EXPECT_NE(ls.output.find(" 150 /src/a.txt\n"), std::string::npos) << ls.output;
+    EXPECT_NE(ls.output.find("/more/c.txt\n"), std::string::npos) << ls.output;
+    // An earlier session can be continued too: the first one's files only.
+    ASSERT_EQ(Run("burn --quiet --continue --session 1 more").status, 0);
+    const peers::Result third = Run("ls");
+    EXPECT_NE(third.output.find("/src/a.txt"), std::string::npos) << third.output;
+    EXPECT_NE(third.output.find("/more/c.txt"), std::string::npos) << third.output;
+  }
 }
 
 TEST_F(BurnCli, ATestWriteLeavesTheDiscBlank) {

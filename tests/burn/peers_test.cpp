@@ -90,6 +90,19 @@ TEST_F(BurnPeers, XorrisoReadsTheLastSessionOfEveryMedium) {
   }
 }
 
+TEST_F(BurnPeers, AContinuedSessionHoldsTheOldFilesAndTheNew) {
+  MakeSources("one", 'd');
+  MakeSources("two", 'e');
+  for (const char* medium : {"CD-R", "DVD+R"}) {
+    SCOPED_TRACE(medium);
+    Vrec(std::string("insert ") + medium);
+    Burn("one", false);
+    Burn("--continue two", true);
+    ExpectLastSessionHolds("one");
+    ExpectLastSessionHolds("two");
+  }
+}
+
 TEST_F(BurnPeers, ImagesOfOtherProgramsBurnAsTheyAre) {
   MakeSources("one", 'c');
   std::vector<std::string> images;
