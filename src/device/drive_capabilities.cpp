@@ -108,7 +108,10 @@ bool TSCSIDevice::ReadCapabilities() {
       if (r.be16(8) != f.code) continue;
       Capabilities.Add(f.read1);
       Capabilities.Add(f.read2);
-      if (r.u8(12) == kFeatureWritable) {
+      // The DVD+RW feature says in its first data byte whether the drive
+      // writes; the DVD-R/-RW Write feature is listed only by drives that
+      // write (its first data byte holds other flags).
+      if (f.code == kFeatureDvdMinusRw || r.u8(12) == kFeatureWritable) {
         Capabilities.Add(f.write1);
         Capabilities.Add(f.write2);
       }

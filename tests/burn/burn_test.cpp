@@ -100,6 +100,17 @@ TEST_F(VrecBurn, SessionsOnACdrFollowOneAnotherUntilTheDiscIsClosed) {
   EXPECT_EQ(Count("sessions"), 3);
 }
 
+TEST_F(VrecBurn, WithoutClosingTheTrackTheSessionStaysOpen) {
+  Insert("CD-R");
+  MakeTree(tree);
+  AddTree();
+  burner->FinalizeTrack = false;
+  ASSERT_EQ(Burn(), "");
+  EXPECT_EQ(Count("sessions"), 1);
+  EXPECT_NE(Status().find("\"sessions\":[{\"number\":1,\"start\":0,"), std::string::npos);
+  EXPECT_NE(Status().find("\"closed\":false}],\"tracks\""), std::string::npos) << Status();
+}
+
 TEST_F(VrecBurn, ADvdPlusRTakesASecondSessionAndIsFinalizedWhenAsked) {
   Insert("DVD+R");
   burner->FinalizeDisc = false;

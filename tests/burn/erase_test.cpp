@@ -87,6 +87,21 @@ TEST_F(BurnErase, TheProgressRisesWithTheTimeTheDriveTakes) {
   EXPECT_GE(burner->slept.load(), 10 * 2000);
 }
 
+TEST_F(BurnErase, ATrayOpenedWhenTheEraseEndsIsClosedByTheDriveReset) {
+  tree.File("src/a.bin", "a");
+  Used("CD-RW");
+  bool ejected = false;
+  burner->OnEraseDone = [this, &ejected](TzqCDBurner*, bool) {
+    ejected = burner->StartStopUnit(true);
+    std::lock_guard<std::mutex> g(reports.m);
+    ++reports.erase_done;
+    reports.cv.notify_all();
+  };
+  EXPECT_FALSE(EraseWithError(1));
+  EXPECT_TRUE(ejected);
+  EXPECT_NE(Status().find("\"tray\":\"closed\""), std::string::npos) << Status();
+}
+
 TEST_F(BurnErase, WhatTheDriveCannotEraseIsReported) {
   tree.File("src/a.bin", "a");
   // A write-once disc: the BLANK command fails, reported here.

@@ -109,7 +109,11 @@ TEST(Capabilities, FeaturesAndTheVendorPage) {
        0x01,
        {TCapability::ReadDVDR, TCapability::ReadDVDRW, TCapability::WriteDVDR,
         TCapability::WriteDVDRW}},
-      {0x002F, 0x46, {TCapability::ReadDVDR, TCapability::ReadDVDRW}},
+      // A standard drive's DVD-R/-RW Write feature: BUF, test write, DVD-RW.
+      {0x002F,
+       0x46,
+       {TCapability::ReadDVDR, TCapability::ReadDVDRW, TCapability::WriteDVDR,
+        TCapability::WriteDVDRW}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.feature);
