@@ -9,7 +9,6 @@
 #include "burner/cd_burner.h"
 #include "burner/disc_media.h"
 #include "device/media_types.h"
-#include "device/speed_list.h"
 #include "recording/disc_writer_rules.h"
 #include "recording/recording_messages.h"
 
@@ -17,6 +16,8 @@ namespace cli {
 namespace {
 
 constexpr uint32_t kFirstVolumeDescriptor = 16;
+constexpr uint32_t kDvdKbpsPerX = 1385;
+constexpr uint32_t kKbpsPerSpeedX = 177;
 constexpr char kStandardId[] = "CD001";
 
 }  // namespace
@@ -28,8 +29,11 @@ std::optional<uint16_t> ParseSpeed(const std::string& Text, uint16_t MediaType) 
   const char* end = Text.data() + Text.size() - 1;
   auto [at, ec] = std::from_chars(Text.data(), end, v);
   if (ec != std::errc() || at != end || v == 0 || v > 1000) return std::nullopt;
-  // The speed list's own reading of an entry such as "08X".
-  return device::SpeedFromText(std::to_string(v) + "X", MediaType);
+  if (MediaType < mtDVDROM) return static_cast<uint16_t>(v);
+  // A DVD speed of N is N x 1,385 kB/s: the smallest CD x that the drive
+  // takes as at least that much (SET CD SPEED sends 177 kB/s an x, and a
+  // drive records at the fastest speed it has up to what it is asked).
+  return static_cast<uint16_t>((v * kDvdKbpsPerX + kKbpsPerSpeedX - 1) / kKbpsPerSpeedX);
 }
 
 LoadedDisc InspectDisc(TzqCDBurner& Burner) {

@@ -12,8 +12,8 @@ class TzqCDBurner;
 namespace cli {
 
 // --speed: "max", or "Nx" in the loaded medium's units (8x on a DVD is 8x
-// DVD speed, as the window's speed list reads); the component's write
-// speed (CD x, 0 = the maximum). nullopt for any other text.
+// DVD speed, 8 x 1,385 kB/s); the component's write speed (CD x, 0 = the
+// maximum). nullopt for any other text.
 std::optional<uint16_t> ParseSpeed(const std::string& Text, uint16_t MediaType);
 
 // What is in the recorder, as a job about to write to it needs to know.

@@ -178,13 +178,11 @@ bool TDiscWriter::CheckNextWritable() {
 }
 
 void TDiscWriter::PrepareDvd() {
-  // The descriptor decides the recording speed: the one chosen (in DVD x,
-  // the speed list's x div 7), or the drive's fastest for the maximum, not
+  // The descriptor decides the recording speed: the one chosen (the rate
+  // SET CD SPEED asked for), or the drive's fastest for the maximum, not
   // the slowest speed the drive has.
-  uint32_t write_kbps = 0;
-  if (c_.WriteSpeed() != 0) {
-    write_kbps = std::max<uint32_t>(c_.WriteSpeed() / kDvdSpeedDivisor, 1) * kDvdKbpsPerX;
-  } else {
+  uint32_t write_kbps = uint32_t{c_.WriteSpeed()} * kKbpsPerSpeedX;
+  if (write_kbps == 0) {
     const auto& raw = c_.CapabilitiesPage.Raw;
     write_kbps = uint32_t{raw[kPageMaxWriteSpeed]} << 8 | raw[kPageMaxWriteSpeed + 1];
   }

@@ -55,8 +55,7 @@ inline constexpr uint32_t kStreamingEndLba = 0x0023127F;  // 2,298,495
 inline constexpr uint32_t kStreamingReadKbps = 43965;
 inline constexpr uint32_t kStreamingWriteKbps = 1418;
 inline constexpr uint32_t kStreamingTimeMs = 1000;
-inline constexpr uint32_t kDvdKbpsPerX = 1385;
-inline constexpr uint16_t kDvdSpeedDivisor = 7;
+inline constexpr uint32_t kKbpsPerSpeedX = 177;   // as SET CD SPEED sends speeds
 inline constexpr size_t kPageMaxWriteSpeed = 18;  // capabilities page, kilobytes per second
 
 inline std::string MediaName(uint16_t MediaType) {
