@@ -100,6 +100,32 @@ TEST_F(VrecBurn, SessionsOnACdrFollowOneAnotherUntilTheDiscIsClosed) {
   EXPECT_EQ(Count("sessions"), 3);
 }
 
+TEST_F(VrecBurn, ADvdIsRecordedAtTheSpeedChosenNotTheSlowest) {
+  MakeTree(tree);
+  // What the drive records at once the data is sent (asked on the writer's
+  // own thread, the only one that sends commands meanwhile), in CD x as
+  // drives report it: 16x DVD is 126, 6x is 47, 4x is 31.
+  uint16_t recorded = 0;
+  struct Case {
+    const char* medium;
+    uint16_t speed;  // CD x; 0 the fastest
+    uint16_t recorded;
+  } cases[] = {{"DVD-R", 0, 126}, {"DVD-R", 32, 31}, {"DVD-RW", 0, 47}, {"DVD-RW", 32, 31}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.medium) + " " + std::to_string(c.speed));
+    Insert(c.medium);
+    burner->ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
+    AddTree();
+    burner->SetWriteSpeed(c.speed);
+    reports.Reset(*burner);
+    burner->OnFinalizingTrack = [this, &recorded](TzqCDBurner*) {
+      recorded = burner->GetCurrentWriteSpeedX();
+    };
+    ASSERT_EQ(Burn(), "");
+    EXPECT_EQ(recorded, c.recorded);
+  }
+}
+
 TEST_F(VrecBurn, WithoutClosingTheTrackTheSessionStaysOpen) {
   Insert("CD-R");
   MakeTree(tree);
