@@ -26,6 +26,9 @@ class BurnCli : public ::testing::Test {
   void SetUp() override {
     setenv("TIDEMARK_VREC_DIR", tree.Path("state").c_str(), 1);
     setenv("TIDEMARK_VREC_SPEED", "fast", 1);
+    // Named outright: the sanitizer build's loader does not search beside
+    // the program.
+    setenv("TIDEMARK_ASPI_LIBRARY", VREC_ASPI_LIBRARY, 1);
     // The settings file is looked for beside the program, then here.
     setenv("XDG_CONFIG_HOME", tree.Path("config").c_str(), 1);
     tree.File("src/a.txt", "alpha\n");
