@@ -58,6 +58,16 @@ uint32_t TSCSIDevice::GetFreeSpace() {
     r = larger();
   }
   if (TrackInfo.TrackSize > TrackInfo.FreeBlocks) r = TrackInfo.TrackSize;
+  // On a DVD written once and left open, track 1 is a finished track with
+  // nothing free; the space left is the invisible track's, as on a CD.
+  if (media >= mtDVDROM && TrackInfo.FreeBlocks == 0) {
+    const TTrackInfo first = TrackInfo;
+    if (ReadTrackInformation(kInvisibleTrack) && TrackInfo.FreeBlocks != 0) {
+      r = TrackInfo.FreeBlocks;
+    } else {
+      TrackInfo = first;
+    }
+  }
   return r;
 }
 

@@ -321,6 +321,26 @@ TEST(FreeSpace, TheInvisibleTrackOnCdsAndTrackOneOnDvds) {
     EXPECT_EQ(f.dev.GetFreeSpace(), 2298496u);
     EXPECT_EQ(TracksAsked(f), (std::vector<uint8_t>{1}));
   }
+  {  // A DVD left open: track 1 is finished, the invisible track holds the rest.
+    DriveFixture f;
+    f.Reply(0x46, Configuration(0x001B));
+    f.on[0x52] = [](SRB_ExecSCSICmd& srb) {
+      if (srb.CDBByte[5] == 0xFF) {
+        ScriptedDrive::Reply(srb, TrackInformation(3664, 3664, 2291440, 2291440));
+      } else {
+        ScriptedDrive::Reply(srb, TrackInformation(0, 0, 0, 1616));
+      }
+    };
+    EXPECT_EQ(f.dev.GetFreeSpace(), 2291440u);
+    EXPECT_EQ(TracksAsked(f), (std::vector<uint8_t>{1, 0xFF}));
+    // A closed one has no invisible track: track 1's size, as before.
+    f.on[0x52] = [](SRB_ExecSCSICmd& srb) {
+      if (srb.CDBByte[5] == 0xFF) return ScriptedDrive::CheckCondition(srb, 5, 0x24, 0);
+      ScriptedDrive::Reply(srb, TrackInformation(0, 0, 0, 1616));
+    };
+    EXPECT_EQ(f.dev.GetFreeSpace(), 1616u);
+    EXPECT_EQ(f.dev.TrackInfo.TrackSize, 1616u) << "track 1's answer stays";
+  }
   {  // The first ask fails: the track after the last session, else 0.
     DriveFixture f;
     f.Reply(0x46, Configuration(0x0009));

@@ -276,6 +276,24 @@ TEST_F(VrecDisc, AnAppendableCdrWithTwoSessions) {
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// A DVD+R left open after its first session: the free space is what the
+// invisible track still holds, not the finished first track.
+TEST_F(VrecDisc, AnAppendableDvdPlusRKeepsItsFreeSpace) {
+  Reset({"insert DVD+R"});
+  Open();
+  EXPECT_EQ(WriteSession("first.txt", 3000, false), 0);
+  ASSERT_TRUE(b.ReadTrackInformation(255));
+  const uint32_t next = b.TrackInfo.NextWritable;
+  const uint32_t left = b.TrackInfo.FreeBlocks;
+  EXPECT_GT(next, 0u);
+  EXPECT_EQ(next + left, 2295104u);
+  EXPECT_EQ(b.GetFreeSpace(), left);
+  const device::SessionList list = device::ReadSessionList(b);
+  ASSERT_EQ(list.Lines.size(), 2u);
+  EXPECT_EQ(list.FreeBlocks, left);
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(VrecDisc, AClosedCdr) {
   Reset({});
   Open();
