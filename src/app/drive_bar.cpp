@@ -81,7 +81,3 @@ void TFGUI::actSessionInfoExecute() {
   dialog->exec();
   delete dialog;
 }
-
-void TFGUI::actBurnExecute() {}
-void TFGUI::actBurnISOExecute() {}
-void TFGUI::actEraseExecute() {}

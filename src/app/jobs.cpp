@@ -194,11 +194,10 @@ void TFGUI::actSaveISOExecute() {
   SetMaximum(dxbarProgress, zqCDBurner1.ImageSectors());
   lblTotalSpace->setText(FormatMegabytes(zqCDBurner1.ImageSectors() * 2048));
   lblProgress->setText(kSaveCaption);
-  if (!zqCDBurner1.SaveISO(ToStd(name), QuickSaveISO)) {
-    // Another job holds the burner: nothing started, nothing will report.
-    CancelJobStart();
-    lblProgress->setText(kIdleCaption);
-  }
+  FAwaitingReport = true;
+  // False only when another job holds the burner: nothing started, and
+  // nothing will report.
+  StartedOrCancelled(zqCDBurner1.SaveISO(ToStd(name), QuickSaveISO));
 }
 
 void TFGUI::actAbortExecute() {
@@ -232,6 +231,7 @@ void TFGUI::actLoadExecute() {
 void TFGUI::Timer1Timer() {
   if (zqCDBurner1.Erasing()) {
     dxbarProgress->setMaximum(100);
+    SetPosition(dxbarProgress, zqCDBurner1.EraseProgress());
     return;
   }
   const qint64 written = zqCDBurner1.BytesWritten.load();
@@ -248,6 +248,7 @@ void TFGUI::Timer1Timer() {
 
 void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
   const bool burning = lblProgress->text() == kBurnCaption;
+  FAwaitingReport = false;
   Timer1->stop();
   FStopping = false;
   EnableCommands(true);

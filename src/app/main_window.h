@@ -288,12 +288,21 @@ class TFGUI : public QMainWindow {
   // The window is being taken down while a job runs: stop it and wait a
   // while for its threads.
   void StopJobForTakeDown();
+  // Before a burn: the recorder buffer's size becomes its bar's maximum,
+  // and the selected speed (the first entry when none is) is sent.
+  void ReadRecorderBuffer();
+  void SelectedWriteSpeed();
+  // After a job's starter returned: a start that failed without any
+  // report leaves the busy state.
+  void StartedOrCancelled(bool started);
 
   TGuiEnvironment FEnv;
   // Shared with the burner's event handlers, which may outlive the window
   // on a job's thread.
   std::shared_ptr<TUiHandOver> FHandOver;
   bool FJobCursor = false;
+  // A write job was started and its report has not been run yet.
+  bool FAwaitingReport = false;
   qint64 FLastPump = 0;
   struct TAddReport {
     int LeftOut = 0;
