@@ -29,6 +29,8 @@ constexpr int kMaxImageNameChars = 106;
 constexpr int kCompilationLogType = 4;  // a failed compilation operation
 // How long a window being taken down waits for a job's threads.
 constexpr auto kTakeDownWait = std::chrono::seconds(60);
+// How often the window looks whether an erase thread has ended.
+constexpr int kEraseEndPollMs = 50;
 
 const QString kIdleCaption = QStringLiteral("Progress: ");
 const QString kBurnCaption = QStringLiteral("Burning Progress: ");
@@ -284,11 +286,22 @@ void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
 void TFGUI::zqCDBurner1EraseDone(TzqCDBurner*, bool WithError) {
   zqCDBurner1.DebugMsg(WithError ? ">>> Deletion error" : ">>> Deletion successful", 0);
   Timer1->stop();
+  dxbarProgress->setValue(0);
+  // After this report the erase thread puts the drive back to rest, which
+  // loads the disc again: the tray is opened, and the window leaves its
+  // busy state, once that is over.
+  FinishErase(!WithError && Preferences()->chkEjectErase->isChecked());
+}
+
+void TFGUI::FinishErase(bool Eject) {
+  if (zqCDBurner1.Erasing()) {
+    QTimer::singleShot(kEraseEndPollMs, this, [this, Eject] { FinishErase(Eject); });
+    return;
+  }
   EndJobCursor();
   FStopping = false;
   EnableCommands(true);
-  if (!WithError && Preferences()->chkEjectErase->isChecked()) zqCDBurner1.StartStopUnit(true);
-  dxbarProgress->setValue(0);
+  if (Eject) zqCDBurner1.StartStopUnit(true);
   QApplication::beep();
   zqCDBurner1.DebugMsg(" ", 0);
 }

@@ -295,6 +295,9 @@ class TFGUI : public QMainWindow {
   // After a job's starter returned: a start that failed without any
   // report leaves the busy state.
   void StartedOrCancelled(bool started);
+  // The end of an erase, once its thread has put the drive back to rest:
+  // the busy state left, and the tray opened when `Eject`.
+  void FinishErase(bool Eject);
 
   TGuiEnvironment FEnv;
   // Shared with the burner's event handlers, which may outlive the window

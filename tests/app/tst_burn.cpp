@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/disc_layout.h"
@@ -32,9 +33,11 @@ enum : int {
   kTwoSessions = 0,  // CD-R: burned twice
   kImageBurn = 1,    // CD-R: an image file burned to it
   kRewritable = 2,   // CD-RW: burned, then erased
-  kSlow = 3,         // CD-R recording at 1x: Abort in the middle
+  kSlow = 3,         // CD-R recording at 4x: Abort in the middle
   kFaulty = 4,       // CD-R whose WRITE (10) fails at sector 40
   kPressed = 5,      // CD-ROM made from an image
+  kPlusRw = 6,       // DVD+RW: written from its start every time; FORMAT UNIT fails
+  kRam = 7,          // DVD-RAM: written from its start every time
 };
 
 QByteArray ReadFile(const QString& path) {
@@ -99,6 +102,7 @@ class TBurnTest : public QObject {
   void burnAnImage();
   void eraseARewritable();
   void eraseRefusedOnPressedDisc();
+  void eraseThatCannotStart();
   void abortInTheMiddle();
   void writeErrorFromAFault();
   void layoutBeforeTheBurn();
@@ -117,7 +121,9 @@ void TBurnTest::initTestCase() {
   QVERIFY(text.open(QIODevice::WriteOnly));
   text.write("second session\n");
   text.close();
-  FPlace.MakeFile("big/large.bin", 3 * 1024 * 1024);
+  // Four times the recorder's buffer: the writer is still sending when
+  // Abort comes.
+  FPlace.MakeFile("big/large.bin", 16 * 1024 * 1024);
 
   // An image file to burn, saved by the burner itself.
   TzqCDBurner b;
@@ -133,7 +139,10 @@ void TBurnTest::initTestCase() {
   for (int r : {kTwoSessions, kImageBurn, kSlow, kFaulty}) QVERIFY(v.Vrec({"insert", "CD-R"}, r));
   QVERIFY(v.Vrec({"insert", "CD-RW"}, kRewritable));
   QVERIFY(v.Vrec({"insert-image", FImage}, kPressed));
-  QVERIFY(v.Vrec({"speed", "1x"}, kSlow));
+  QVERIFY(v.Vrec({"insert", "DVD+RW"}, kPlusRw));
+  QVERIFY(v.Vrec({"insert", "DVD-RAM"}, kRam));
+  QVERIFY(v.Vrec({"speed", "4x"}, kSlow));
+  QVERIFY(v.Vrec({"fault", "add", "04=05/24/00"}, kPlusRw));
   QVERIFY(v.Vrec({"fault", "add", "2A@40=03/0C/00"}, kFaulty));
 }
 
@@ -260,16 +269,24 @@ void TBurnTest::burnAnImage() {
         filters = od->nameFilters();
         QCOMPARE(od->defaultSuffix(), QStringLiteral("iso"));
         QCOMPARE(od->fileMode(), QFileDialog::ExistingFile);
+        // The dialog does not replace the name of a focused name field.
+        if (QWidget* focused = od->focusWidget()) focused->clearFocus();
         od->selectFile(FImage);
+        QCOMPARE(od->selectedFiles(), QStringList{FImage});
         QMetaObject::invokeMethod(od, "accept");
       });
   QCOMPARE(filters.size(), 2);
   QVERIFY(filters[0].startsWith(".ISO Files"));
   QVERIFY(filters[1].startsWith("All File"));
   QCOMPARE(log.Messages, QStringList{"Burning has completed successfully!"});
-  QCOMPARE(w.dxbarProgress->maximum(), QFileInfo(FImage).size() / 2048);
+  // The progress range is the image's length, with the 300-sector minimum
+  // of a session padded to it.
+  const qint64 sectors = QFileInfo(FImage).size() / 2048;
+  QCOMPARE(w.dxbarProgress->maximum(),
+           w.zqCDBurner1.WritePostGap ? std::max<qint64>(sectors, 300) : sectors);
   Load(w);
-  QCOMPARE(SessionRoot(w, 1), (QStringList{"alpha.txt", "docs"}));
+  // The image holds the folder it was saved with.
+  QCOMPARE(SessionRoot(w, 1), QStringList{"one"});
 
   // Cancel in the file dialog starts nothing.
   log = AnswerDialogs([&] { w.actBurnISO->trigger(); });
@@ -293,7 +310,9 @@ void TBurnTest::eraseARewritable() {
   QCOMPARE(SessionLines(w).size(), 2);
 
   // Yes: busy with Abort off (an erase cannot be stopped), no message at
-  // the end, the disc blank and ejected ("Eject after erase" is on).
+  // the end, the disc blank and ejected ("Eject after erase" is on): the
+  // tray opens after the erase has put the drive back to rest, which
+  // would load the disc again.
   bool abortWhileErasing = true;
   bool busyWhileErasing = false;
   log = AnswerDialogs(
@@ -342,6 +361,28 @@ void TBurnTest::eraseRefusedOnPressedDisc() {
   QVERIFY(!t.Window->FBusy);
 }
 
+void TBurnTest::eraseThatCannotStart() {
+  // The refusal is reported inside the command, on the window's own
+  // thread: the window is idle again, with no message shown.
+  TWindowUnderTest t = Window(kPlusRw);
+  TFGUI& w = *t.Window;
+  TDialogLog log = AnswerDialogs(
+      [&] {
+        w.actErase->trigger();
+        QVERIFY(WaitIdle(w));
+      },
+      {}, {}, {QMessageBox::Yes});
+  QCOMPARE(log.Messages, QStringList{"Delete all data"});
+  QVERIFY(!w.FBusy);
+  QVERIFY(w.actErase->isEnabled());
+  QVERIFY(!w.actAbort->isEnabled());
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  std::vector<std::string> debug = *t.Debug;
+  QVERIFY(std::find(debug.begin(), debug.end(), "0|>>> Deletion error") != debug.end());
+  // The disc was not ejected.
+  QVERIFY(w.zqCDBurner1.TestUnitReady(5000));
+}
+
 void TBurnTest::abortInTheMiddle() {
   TWindowUnderTest t = Window(kSlow);
   TFGUI& w = *t.Window;
@@ -354,6 +395,12 @@ void TBurnTest::abortInTheMiddle() {
         QVERIFY(w.FBusy);
         QVERIFY(w.actAbort->isEnabled());
         QCOMPARE(w.lblProgress->text(), QStringLiteral("Burning Progress: "));
+        // Nothing in the window can ask the drive while the job has it.
+        for (QAction* a : {w.actEject, w.actLoad, w.actSessionInfo, w.actBurnerInfo,
+                           w.actPreferences, w.actErase, w.actBurnISO, w.actSaveISO})
+          QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(!w.cboSpeed->isEnabled());
+        QVERIFY(!w.cboBurner->isEnabled());
         // The window stays responsive while the recorder writes; the
         // half-second display follows the job.
         QVERIFY(QTest::qWaitFor([&] { return w.dxbarProgress->value() > 64; }, 60000));
