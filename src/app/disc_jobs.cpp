@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/preferences.h"
+#include "burner/disc_media.h"
 #include "device/media_types.h"
 
 namespace {
@@ -33,6 +34,14 @@ std::string ToStd(const QString& s) {
 // starts another command in the middle of this one.
 void LetMessagesRun() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// Entries whose data lies on the disc, from an imported session.
+bool HoldsImportedFiles(const TzqCDBurner& burner) {
+  for (PFileEntry e : burner.FileTable()) {
+    if (e->Imported != 0 && !e->Removed) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -79,10 +88,28 @@ void TFGUI::actBurnExecute() {
   }
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  // A session on an overwritable disc is written from its first sector,
+  // over everything the disc held, the data of an imported session too.
+  const uint16_t media = zqCDBurner1.GetMediaType();
+  const bool overwritable = burner::RecordingOf(media, burner::CurrentProfile(zqCDBurner1)) ==
+                            burner::TRecording::Overwritable;
+  const std::string_view name = MediaNames[media < MediaNames.size() ? media : 0];
+  const QString mediaName = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  if (overwritable && HoldsImportedFiles(zqCDBurner1)) {
+    QApplication::restoreOverrideCursor();
+    ShowMessage(QStringLiteral("The session cannot be continued on a ") + mediaName +
+                QStringLiteral(": the disc is written from its start, over the files of the "
+                               "session."));
+    return;
+  }
   FErrorPosition = QStringLiteral("Before Prepare");
   const QString total = FormatMegabyteFigure(zqCDBurner1.TotalAddedBytes());
   lblTotalSpace->setText(total + QStringLiteral(" MB"));
-  const QString question = QStringLiteral("Total File Sizes ") + total + QStringLiteral(" MB");
+  QString question = QStringLiteral("Total File Sizes ") + total + QStringLiteral(" MB");
+  if (overwritable) {
+    question += QStringLiteral("\r\nThe ") + mediaName +
+                QStringLiteral(" is written from its start: what it holds is replaced.");
+  }
   lblProgress->setText(kBurnCaption);
   QApplication::restoreOverrideCursor();
 

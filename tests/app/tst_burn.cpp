@@ -1,7 +1,8 @@
 // The commands that write to a disc, against virtual recorders: burning a
 // compilation (twice, as two sessions), burning an image file, erasing a
 // CD-RW, Abort in the middle of a burn, a write error from a fault rule,
-// and the layout window before a burn.
+// the question before a burn on an overwritable disc, and the layout
+// window before a burn.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +106,7 @@ class TBurnTest : public QObject {
   void eraseThatCannotStart();
   void abortInTheMiddle();
   void writeErrorFromAFault();
+  void overwritableDiscs();
   void layoutBeforeTheBurn();
 
  private:
@@ -440,6 +442,39 @@ void TBurnTest::writeErrorFromAFault() {
   QCOMPARE(w.lvwModel->Count(), 0);
   std::vector<std::string> debug = *t.Debug;
   QVERIFY(std::find(debug.begin(), debug.end(), "0|>>> Burn error") != debug.end());
+}
+
+void TBurnTest::overwritableDiscs() {
+  // A session on these media is written from the disc's first sector: the
+  // question says that what the disc holds is replaced, and the files of
+  // an imported session, which that would overwrite, are not burned.
+  for (const auto& [recorder, medium] :
+       {std::pair{kPlusRw, QStringLiteral("DVD+RW")}, std::pair{kRam, QStringLiteral("DVD-RAM")}}) {
+    TWindowUnderTest t = Window(recorder);
+    TFGUI& w = *t.Window;
+    w.Preferences()->chkEjectBurn->setChecked(false);
+    w.AddSourceItems(w.RootNode(), {{FPlace.Root() + "/one/alpha.txt", false}});
+    const QString total = FormatMegabyteFigure(w.zqCDBurner1.TotalAddedBytes());
+    TDialogLog log = Burn(w);
+    QCOMPARE(log.Messages,
+             (QStringList{"Total File Sizes " + total + " MB\r\nThe " + medium +
+                              " is written from its start: what it holds is replaced.",
+                          "Burning has completed successfully!"}));
+    QCOMPARE(SessionRoot(w, 1), QStringList{"alpha.txt"});
+
+    // The session imported, as the session dialog does it, and a file added.
+    TzqCDBurner& b = w.zqCDBurner1;
+    b.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
+    QVERIFY(b.ImportSession(1, b.RootDir()));
+    w.AddSourceItems(w.RootNode(), {{FPlace.Root() + "/two/notes.txt", false}});
+    log = Burn(w, QMessageBox::Yes);
+    QCOMPARE(log.Messages, QStringList{"The session cannot be continued on a " + medium +
+                                       ": the disc is written from its start, over the files "
+                                       "of the session."});
+    QVERIFY(!w.FBusy);
+    QVERIFY(b.FindEntry(b.RootDir(), "notes.txt") != nullptr);
+    QCOMPARE(SessionRoot(w, 1), QStringList{"alpha.txt"});
+  }
 }
 
 void TBurnTest::layoutBeforeTheBurn() {
