@@ -1,8 +1,8 @@
 // The commands that write to a disc, against virtual recorders: burning a
 // compilation (twice, as two sessions), burning an image file, erasing a
 // CD-RW, Abort in the middle of a burn, a write error from a fault rule,
-// the question before a burn on an overwritable disc, and the layout
-// window before a burn.
+// the question before a burn on an overwritable disc, the layout window
+// before a burn, and the speed lists the recorder gives.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,6 +108,7 @@ class TBurnTest : public QObject {
   void writeErrorFromAFault();
   void overwritableDiscs();
   void layoutBeforeTheBurn();
+  void speedListsOfTheRecorder();
 
  private:
   TWindowUnderTest Window(int recorder);
@@ -501,6 +502,27 @@ void TBurnTest::layoutBeforeTheBurn() {
   QCOMPARE(w.zqCDBurner1.FilesCount(), 1);
   // The window's list is not refreshed by the layout window.
   QCOMPARE(w.lvwModel->Count(), 2);
+}
+
+void TBurnTest::speedListsOfTheRecorder() {
+  // Built when the list drops down, from the speeds the recorder takes for
+  // its disc: a CD in CD units, a DVD in x div 7.
+  const std::pair<int, QStringList> cases[] = {
+      {kRewritable,
+       {"Max", "24X (3,600 KB/s)", "16X (2,400 KB/s)", "10X (1,500 KB/s)", "04X (600 KB/s)"}},
+      {kRam, {"Max", "03X (3,600 KB/s)", "02X (2,400 KB/s)"}},
+  };
+  for (const auto& [recorder, expected] : cases) {
+    TWindowUnderTest t = Window(recorder);
+    QComboBox* list = t.Window->cboSpeed;
+    list->setCurrentIndex(2);
+    list->showPopup();
+    list->hidePopup();
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    QCOMPARE(items, expected);
+    QCOMPARE(list->currentIndex(), 2);
+  }
 }
 
 TIDEMARK_QTEST_MAIN(TBurnTest)
