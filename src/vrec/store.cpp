@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -10,9 +11,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace vrec {
 namespace {
@@ -46,6 +49,23 @@ std::uint32_t Crc32(ConstBytes a, ConstBytes b) {
   }
   return crc ^ 0xFFFFFFFFu;
 }
+
+// How many times this process has been forked into (0 in the original):
+// counted in the child as fork(2) returns, so that a store can tell it was
+// opened by a parent without asking the kernel for its pid at every command.
+std::atomic<std::uint64_t> g_forks{0};
+
+std::uint64_t ForkCount() {
+  static std::once_flag registered;
+  std::call_once(registered, [] {
+    pthread_atfork(nullptr, nullptr, [] { g_forks.fetch_add(1, std::memory_order_relaxed); });
+  });
+  return g_forks.load(std::memory_order_relaxed);
+}
+
+// A recorder whose state file keeps being replaced is given up after this
+// many tries in one command.
+constexpr int kMaxReopens = 100;
 
 std::string RecorderDir(const std::string& folder, int target) {
   return folder + "/recorder" + std::to_string(target);
@@ -339,8 +359,6 @@ bool RecorderStore::OpenFiles(std::string* error) {
     CloseFiles();
     return false;
   }
-  dev_ = st.st_dev;
-  ino_ = st.st_ino;
   void* map = mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, state_fd_, 0);
   if (map == MAP_FAILED) {
     *error = Errno("cannot map " + path);
@@ -357,7 +375,7 @@ bool RecorderStore::OpenFiles(std::string* error) {
     return false;
   }
   sectors_.set_fd(sectors_fd_);
-  pid_ = getpid();
+  forks_ = ForkCount();
   loaded_ = false;
   return true;
 }
@@ -373,32 +391,49 @@ void RecorderStore::CloseFiles() {
 }
 
 bool RecorderStore::Lock(std::string* error) {
-  // A forked child must not share the parent's open file (and so its lock).
-  bool reopen = pid_ != getpid() || state_fd_ < 0;
-  // Someone may have reset or removed the folder since the last command.
-  struct stat st {};
   std::string path = dir_ + "/state";
-  if (!reopen && (stat(path.c_str(), &st) != 0 || st.st_dev != dev_ || st.st_ino != ino_)) {
-    reopen = true;
-  }
-  if (reopen) {
-    if (stat(path.c_str(), &st) != 0) {
-      if (!PrepareStateFolder(folder_, true, error)) return false;
-      if (stat(path.c_str(), &st) != 0 && !CreateRecorder(folder_, target_, error)) return false;
+  // A forked child must not share the parent's open file (and so its lock).
+  bool reopen = state_fd_ < 0 || forks_ != ForkCount();
+  for (int tries = 0;; ++tries) {
+    if (reopen) {
+      if (tries > kMaxReopens) {
+        *error = "the state of virtual recorder " + std::to_string(target_) + " in " + folder_ +
+                 " keeps being replaced";
+        return false;
+      }
+      // Someone may have reset or removed the folder since the last command.
+      struct stat st {};
+      if (stat(path.c_str(), &st) != 0) {
+        if (!PrepareStateFolder(folder_, true, error)) return false;
+        if (stat(path.c_str(), &st) != 0 && !CreateRecorder(folder_, target_, error)) return false;
+      }
+      if (!OpenFiles(error)) return false;
     }
-    if (!OpenFiles(error)) return false;
-  }
-  while (flock(state_fd_, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      *error = Errno("cannot lock " + path);
-      return false;
-    }
+    const LockResult got = LockCurrentFile(error);
+    if (got == LockResult::kFailed) return false;
+    if (got == LockResult::kLocked) break;
+    reopen = true;  // replaced or removed since it was opened
   }
   if (!Reload(error)) {
     flock(state_fd_, LOCK_UN);
     return false;
   }
   return true;
+}
+
+RecorderStore::LockResult RecorderStore::LockCurrentFile(std::string* error) {
+  while (flock(state_fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      *error = Errno("cannot lock " + dir_ + "/state");
+      return LockResult::kFailed;
+    }
+  }
+  // A reset renames the new file over this one while it holds this lock,
+  // so once the lock is ours a replaced file shows no links.
+  struct stat st {};
+  if (fstat(state_fd_, &st) == 0 && st.st_nlink > 0) return LockResult::kLocked;
+  flock(state_fd_, LOCK_UN);
+  return LockResult::kStale;
 }
 
 bool RecorderStore::Reload(std::string* error) {

@@ -13,7 +13,9 @@
 // with the library loaded, `tidemark vrec insert` in a terminal, programs
 // forked under the shim) share the recorder, and none ever sees another's
 // command half done. A process re-reads the state only when its generation
-// changed.
+// changed. The files stay open between commands; a state file that was
+// replaced (a reset) or removed has no links left, which one fstat under
+// the lock shows, and then the current one is opened.
 
 #include <sys/types.h>
 
@@ -74,14 +76,17 @@ class RecorderStore {
   bool Reload(std::string* error);
   bool Save(std::string* error);
 
+  enum class LockResult { kLocked, kStale, kFailed };
+  // Takes the lock of the open state file. kStale (lock not held): the file
+  // has been replaced or removed since it was opened.
+  LockResult LockCurrentFile(std::string* error);
+
   std::string folder_;
   std::string dir_;
   int target_ = 0;
-  pid_t pid_ = 0;
+  std::uint64_t forks_ = 0;  // ForkCount() when the files were opened
   int state_fd_ = -1;
   int sectors_fd_ = -1;
-  dev_t dev_ = 0;
-  ino_t ino_ = 0;
   std::uint8_t* map_ = nullptr;
   std::size_t map_size_ = 0;
   std::uint64_t generation_ = 0;

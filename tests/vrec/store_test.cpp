@@ -117,72 +117,116 @@ TEST(VrecStore, TwoInstancesShareOneRecorderCommandByCommand) {
   EXPECT_EQ(get_be32(track, 12), 4u);
 }
 
+// Appends `writes` blocks filled with `owner` to the DVD+R the way a burner
+// does: the next writable address, then a write there. True when all landed.
+bool AppendBlocks(vrec::Recorder& r, std::uint8_t owner, int writes) {
+  std::vector<std::uint8_t> block(2048, owner);
+  int done = 0;
+  for (int attempt = 0; done < writes && attempt < 100000; ++attempt) {
+    std::vector<std::uint8_t> track(48);
+    if (Send(r, Cdb10(mmc::kReadTrackInformation, 0xFF, 48, 1), DataDirection::kIn, &track)
+            .status != kStatusGood) {
+      continue;
+    }
+    if (Send(r, Cdb10(mmc::kWrite10, get_be32(track, 12), 1), DataDirection::kOut, &block).status ==
+        kStatusGood) {
+      ++done;
+    }
+  }
+  return done == writes;
+}
+
 TEST(VrecStore, ProcessesWritingAtOnceNeverCorruptTheState) {
-  TempDir dir;
-  std::string error;
-  std::string folder = dir.path() + "/s";
-  {
+  // Four processes append to one DVD+R, each with a recorder of its own or
+  // all with the one the parent opened before forking (a program forked
+  // under the shim). Every block must land once, in order, with nothing
+  // lost.
+  constexpr int kProcesses = 4, kWrites = 50;
+  for (bool inherited : {false, true}) {
+    SCOPED_TRACE(inherited ? "the parent's recorder" : "a recorder per process");
+    TempDir dir;
+    std::string error;
+    std::string folder = dir.path() + "/s";
     WallClock clock;
-    auto r = Open(folder, &clock, &error);
-    ASSERT_TRUE(r) << error;
-    ASSERT_TRUE(r->Update(
+    auto parent = Open(folder, &clock, &error);
+    ASSERT_TRUE(parent) << error;
+    ASSERT_TRUE(parent->Update(
         [&](DriveState& s, SectorStore& store, std::string*) {
           InsertMedium(s, store, Medium::kDvdPlusR, 0, clock.NowUs());
           return true;
         },
         &error));
-  }
-  // Four processes append to one DVD+R: each takes the next writable
-  // address and writes there, the way a burner does. Every block must land
-  // once, in order, with nothing lost.
-  constexpr int kProcesses = 4, kWrites = 50;
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      WallClock clock;
-      std::string e;
-      auto r = Open(folder, &clock, &e);
-      if (!r) _exit(10);
-      std::vector<std::uint8_t> block(2048, static_cast<std::uint8_t>(p + 1));
-      int done = 0;
-      for (int attempt = 0; done < kWrites && attempt < 100000; ++attempt) {
-        std::vector<std::uint8_t> track(48);
-        if (Send(*r, Cdb10(mmc::kReadTrackInformation, 0xFF, 48, 1), DataDirection::kIn, &track)
-                .status != kStatusGood) {
-          continue;
-        }
-        if (Send(*r, Cdb10(mmc::kWrite10, get_be32(track, 12), 1), DataDirection::kOut, &block)
-                .status == kStatusGood) {
-          ++done;
-        }
+    if (!inherited) parent.reset();
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+      pid_t pid = fork();
+      if (pid == 0) {
+        WallClock child_clock;
+        std::string e;
+        std::unique_ptr<vrec::Recorder> own;
+        if (!inherited) own = Open(folder, &child_clock, &e);
+        vrec::Recorder* r = inherited ? parent.get() : own.get();
+        if (r == nullptr) _exit(10);
+        _exit(AppendBlocks(*r, static_cast<std::uint8_t>(p + 1), kWrites) ? 0 : 11);
       }
-      _exit(done == kWrites ? 0 : 11);
+      children.push_back(pid);
     }
-    children.push_back(pid);
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    auto r = Open(folder, &clock, &error);
+    ASSERT_TRUE(r) << error;
+    std::vector<std::uint8_t> track(48);
+    Send(*r, Cdb10(mmc::kReadTrackInformation, 1, 48, 1), DataDirection::kIn, &track);
+    EXPECT_EQ(get_be32(track, 12), std::uint32_t{kProcesses * kWrites});
+    std::vector<int> count(kProcesses + 1, 0);
+    std::vector<std::uint8_t> all(kProcesses * kWrites * 2048);
+    ASSERT_EQ(
+        Send(*r, Cdb10(mmc::kRead10, 0, kProcesses * kWrites), DataDirection::kIn, &all).status,
+        kStatusGood);
+    for (int b = 0; b < kProcesses * kWrites; ++b) {
+      std::uint8_t owner = all[static_cast<std::size_t>(b) * 2048];
+      ASSERT_GE(owner, 1);
+      ASSERT_LE(owner, kProcesses);
+      ++count[owner];
+    }
+    for (int p = 1; p <= kProcesses; ++p) EXPECT_EQ(count[p], kWrites);
   }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
-  WallClock clock;
-  auto r = Open(folder, &clock, &error);
-  ASSERT_TRUE(r) << error;
-  std::vector<std::uint8_t> track(48);
-  Send(*r, Cdb10(mmc::kReadTrackInformation, 1, 48, 1), DataDirection::kIn, &track);
-  EXPECT_EQ(get_be32(track, 12), std::uint32_t{kProcesses * kWrites});
-  std::vector<int> count(kProcesses + 1, 0);
-  std::vector<std::uint8_t> all(kProcesses * kWrites * 2048);
-  ASSERT_EQ(Send(*r, Cdb10(mmc::kRead10, 0, kProcesses * kWrites), DataDirection::kIn, &all).status,
+}
+
+TEST(VrecStore, ARunningInstanceStartsAgainWhenItsFolderIsRemoved) {
+  TempDir dir;
+  ManualClock clock;
+  std::string error;
+  std::string folder = dir.path() + "/s";
+  auto running = Open(folder, &clock, &error);
+  ASSERT_TRUE(running) << error;
+  ASSERT_TRUE(running->Update(
+      [&](DriveState& s, SectorStore& store, std::string*) {
+        InsertMedium(s, store, Medium::kDvdPlusRw, 0, clock.NowUs());
+        return true;
+      },
+      &error));
+  std::filesystem::remove_all(folder);
+  // The next command finds a fresh folder holding a blank CD-R, and what
+  // it does is kept there, not in the removed files.
+  std::vector<std::uint8_t> config(8);
+  ASSERT_EQ(Send(*running, Cdb10(mmc::kGetConfiguration, 0, 8), DataDirection::kIn, &config).status,
             kStatusGood);
-  for (int b = 0; b < kProcesses * kWrites; ++b) {
-    std::uint8_t owner = all[static_cast<std::size_t>(b) * 2048];
-    ASSERT_GE(owner, 1);
-    ASSERT_LE(owner, kProcesses);
-    ++count[owner];
-  }
-  for (int p = 1; p <= kProcesses; ++p) EXPECT_EQ(count[p], kWrites);
+  EXPECT_EQ(get_be16(config, 6), mmc::kProfileCdR);
+  EXPECT_EQ(RecordersInFolder(folder), std::vector<int>{0});
+  ASSERT_TRUE(running->Update(
+      [&](DriveState& s, SectorStore& store, std::string*) {
+        InsertMedium(s, store, Medium::kDvdRam, 0, clock.NowUs());
+        return true;
+      },
+      &error));
+  auto later = Open(folder, &clock, &error);
+  ASSERT_TRUE(later) << error;
+  Send(*later, Cdb10(mmc::kGetConfiguration, 0, 8), DataDirection::kIn, &config);
+  EXPECT_EQ(get_be16(config, 6), mmc::kProfileDvdRam);
 }
 
 TEST(VrecStore, AForeignFolderIsRefusedAndLeftAlone) {
