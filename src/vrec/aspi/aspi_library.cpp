@@ -171,9 +171,13 @@ class Library {
 
   vrec::Recorder* RecorderFor(int target) {
     std::lock_guard<std::mutex> hold(mutex_);
-    if (target < 0 || target >= kMaxTargets || !FolderReady()) return nullptr;
+    if (target < 0 || target >= kMaxTargets) return nullptr;
+    // A recorder once open finds its own state again at every command
+    // (RecorderStore::Lock), even when the folder was reset or removed in
+    // between: the folder is looked at only to open one.
     auto it = recorders_.find(target);
     if (it != recorders_.end()) return it->second.get();
+    if (!FolderReady()) return nullptr;
     std::vector<int> present = vrec::RecordersInFolder(folder_);
     if (std::find(present.begin(), present.end(), target) == present.end()) return nullptr;
     std::string error;
