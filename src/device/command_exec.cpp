@@ -1,5 +1,6 @@
 // ExecSCSICommand: the one routine every command goes through.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -40,6 +41,30 @@ bool PollStatus(const SRB_ExecSCSICmd& srb, int32_t timeout_ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// The completion event of the calling thread's requests. A thread has at
+// most one request out at a time, so one eventfd serves all of them; it is
+// made at the first request and after one was given up with a timed-out
+// request (see outstanding_requests.h).
+device::CompletionEvent& ThreadEvent() {
+  thread_local device::CompletionEvent event;
+  return event;
+}
+
+// Waits for a pending request sent with the event. A library may signal a
+// request that completed before SendASPI32Command returned; such a signal
+// is still counted when the next request waits, so a wake-up counts only
+// once the block's status is final.
+bool WaitEvent(device::CompletionEvent& event, const SRB_ExecSCSICmd& srb, int32_t timeout_ms) {
+  using clock = std::chrono::steady_clock;
+  const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
+    if (!event.Wait(static_cast<int32_t>(std::max<int64_t>(left, 0)))) return false;
+    if (LoadStatus(srb) != SS_PENDING) return true;
+  }
 }
 
 [[maybe_unused]] std::string TimeOfDay() {
@@ -106,10 +131,10 @@ uint8_t TSCSIDevice::ExecSCSICommand(SRB_ExecSCSICmd& srb, int32_t TimeoutMs) {
 // copy then stays with the library (see outstanding_requests.h).
 bool TSCSIDevice::Send(SRB_ExecSCSICmd& srb, int32_t timeout_ms) {
   device::ReapOutstanding();
-  device::CompletionEvent event;
+  device::CompletionEvent& event = ThreadEvent();
   const bool notify = (srb.SRB_Flags & SRB_EVENT_NOTIFY) != 0;
   if (notify) {
-    if (!event.Create()) {
+    if (event.fd() < 0 && !event.Create()) {
       srb.SRB_Status = SS_ERR;
       srb.SRB_HaStat = HASTAT_BUS_FREE;
       device::LastTransportReport().detail = std::string(texts::kCompletionEventFailed);
@@ -129,7 +154,7 @@ bool TSCSIDevice::Send(SRB_ExecSCSICmd& srb, int32_t timeout_ms) {
     // Once a library has said "pending" it owns the block (and, with an
     // event, will signal it) until it completes; only then may either be
     // given up.
-    const bool done = notify ? event.Wait(timeout_ms) : PollStatus(block, timeout_ms);
+    const bool done = notify ? WaitEvent(event, block, timeout_ms) : PollStatus(block, timeout_ms);
     if (!done) {
       device::KeepOutstanding(std::move(in_flight_), notify ? event.Release() : -1);
       return false;

@@ -73,6 +73,13 @@ TEST_F(LibraryTest, SynchronousCompletion) {
   EXPECT_EQ(data[4095], 0x5A);
   c.mode(kSyncSignal, 0);
   ASSERT_TRUE(dev.TestUnitReady(5000)) << "a library may also signal before returning";
+  // That signal is still counted when the next request waits on the
+  // thread's event: the request is done only once its status is final.
+  c.mode(kPending, 50);
+  data.fill(0);
+  ASSERT_TRUE(dev.Read10(0, 2, data.size(), data));
+  EXPECT_EQ(data[0], 0x5A);
+  EXPECT_EQ(data[4095], 0x5A);
   c.mode(kCheck, 0);
   EXPECT_FALSE(dev.TestUnitReady(5000));
   EXPECT_EQ(dev.LastError, "ILLEGAL REQUEST (INVALID FIELD IN CDB)");
