@@ -33,6 +33,7 @@ TCacheThread::TCacheThread(int32_t CacheSize, bool PadToMinimum, int64_t TotalBy
                            THeaderStream& Header, std::vector<PFileEntry> Files)
     : cache_size_(CacheSize),
       max_blocks_(std::max(CacheSize / kBlockBudget, 2)),
+      refill_at_(static_cast<size_t>(std::min(max_blocks_ - 2, max_blocks_ * 3 / 4))),
       pad_to_minimum_(PadToMinimum && TotalBytes < kMinimumBytes),
       total_bytes_(TotalBytes),
       header_(Header),
@@ -197,7 +198,13 @@ bool TCacheThread::WaitForRoom() {
   if (newly_primed) data_.notify_all();
   if (priority_ != nullptr) priority_->Set(TThreadPriority::Idle);
   lk.lock();
-  while (full() && !StopSeen()) room_.wait_for(lk, kRoomWait);
+  // A full queue is topped up once the writer has taken a quarter of it:
+  // the reader is woken once per several blocks, not for every block the
+  // writer takes, and the queue never falls below three quarters while the
+  // reader keeps up.
+  room_wanted_ = true;
+  while (queue_.size() > refill_at_ && !StopSeen()) room_.wait_for(lk, kRoomWait);
+  room_wanted_ = false;
   const size_t queued = queue_.size();
   lk.unlock();
   AdjustPriority(queued);
@@ -234,13 +241,15 @@ void TCacheThread::DropQueue() {
 int32_t TCacheThread::TakeBlock(std::unique_ptr<TCacheBlock>& Block) {
   Block.reset();
   if (StopSeen()) return 0;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (queue_.empty()) return finished_ ? 0 : -1;
     Block = std::move(queue_.front());
     queue_.pop_front();
+    wake = RoomWanted();
   }
-  room_.notify_one();
+  if (wake) room_.notify_one();
   const int32_t n = Block->Count;
   cached_bytes_ -= n;
   pending_bytes_ -= n;
@@ -250,6 +259,7 @@ int32_t TCacheThread::TakeBlock(std::unique_ptr<TCacheBlock>& Block) {
 int64_t TCacheThread::TakeBlocks(std::vector<std::unique_ptr<TCacheBlock>>& Blocks, size_t Max) {
   if (StopSeen()) return 0;
   int64_t bytes = 0;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (queue_.empty()) return finished_ ? 0 : -1;
@@ -258,8 +268,9 @@ int64_t TCacheThread::TakeBlocks(std::vector<std::unique_ptr<TCacheBlock>>& Bloc
       Blocks.push_back(std::move(queue_.front()));
       queue_.pop_front();
     }
+    wake = RoomWanted();
   }
-  room_.notify_one();
+  if (wake) room_.notify_one();
   cached_bytes_ -= bytes;
   pending_bytes_ -= bytes;
   return bytes;

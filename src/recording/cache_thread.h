@@ -93,8 +93,12 @@ class TCacheThread {
   std::unique_ptr<TCacheBlock> NewBlock();
   // Appends a filled block; the queue may then hold MaxBlocks - 1.
   void Push(std::unique_ptr<TCacheBlock> Block);
-  // Waits while the queue is full; false when a stop was requested.
+  // Waits while the queue is full, and then until it has room for several
+  // blocks; false when a stop was requested.
   bool WaitForRoom();
+  // The reader waits for room and the queue is down to where it refills
+  // (lock_ held).
+  bool RoomWanted() const { return room_wanted_ && queue_.size() <= refill_at_; }
   void Fail(const std::string& Text);
   bool StopSeen() const { return stop_requested_.load(); }
   // The thread's end after a stop: the queue emptied.
@@ -103,6 +107,7 @@ class TCacheThread {
 
   const int32_t cache_size_;
   const int32_t max_blocks_;
+  const size_t refill_at_;  // a full queue is topped up from this many blocks on
   const bool pad_to_minimum_;
   const int64_t total_bytes_;
   THeaderStream& header_;
@@ -114,7 +119,8 @@ class TCacheThread {
   std::deque<std::unique_ptr<TCacheBlock>> queue_;
   std::vector<std::unique_ptr<TCacheBlock>> spare_;  // blocks to fill again
   std::string error_text_;
-  size_t wanted_ = 1;  // blocks the waiting consumer asked for
+  size_t wanted_ = 1;         // blocks the waiting consumer asked for
+  bool room_wanted_ = false;  // the reader waits for the queue to go down
 
   std::atomic<bool> primed_{false};
   std::atomic<bool> finished_{false};
