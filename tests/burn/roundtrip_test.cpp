@@ -11,6 +11,7 @@
 #include <string>
 
 #include "burn_fixture.h"
+#include "compilation_paths.h"
 #include "platform/file_attr.h"
 
 namespace {
@@ -26,26 +27,10 @@ struct Expected {
   std::string source;
 };
 
-// The compilation by path below the root: "\A\b.txt".
-std::map<std::string, PFileEntry> Entries(TzqCDBurner& b) {
-  std::map<std::string, PFileEntry> out;
-  std::vector<std::pair<PDirEntry, std::string>> todo{{b.RootDir(), ""}};
-  while (!todo.empty()) {
-    auto [dir, prefix] = todo.back();
-    todo.pop_back();
-    for (PFileEntry e = dir->FirstChild; e != nullptr; e = e->Next) {
-      const std::string path = prefix + "\\" + e->LongName;
-      out[path] = e;
-      if (e->Dir != nullptr) todo.push_back({e->Dir, path});
-    }
-  }
-  return out;
-}
-
 // What the laid-out compilation promises; taken after Prepare.
 std::map<std::string, Expected> Promised(TzqCDBurner& b) {
   std::map<std::string, Expected> out;
-  for (const auto& [path, e] : Entries(b)) {
+  for (const auto& [path, e] : EntriesByPath(b)) {
     Expected x;
     x.dir = e->Dir != nullptr;
     x.hidden = (e->Attr & platform::faHidden) != 0;
@@ -79,7 +64,7 @@ class BurnRoundTrip : public VrecBurn {
   void CheckDisc(const std::map<std::string, Expected>& want, const std::string& out) {
     burner->ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
     ASSERT_TRUE(burner->ImportSession(-1, nullptr));
-    const auto got = Entries(*burner);
+    const auto got = EntriesByPath(*burner);
     ASSERT_EQ(got.size(), want.size());
     int extracted = 0;
     std::filesystem::create_directories(tree.Path(out));

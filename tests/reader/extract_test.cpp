@@ -63,7 +63,7 @@ TEST(ExtractFile, CopiesIn31SectorBlocksAndDatesTheFile) {
   DataDisc d(100000);
   Reader r(d.disc);
   ASSERT_TRUE(r.b.ImportSession(1, nullptr));
-  const PFileEntry e = Entries(r.b).at("\\DATA.BIN");
+  const PFileEntry e = EntriesByPath(r.b).at("\\DATA.BIN");
   d.disc.read_log.clear();
   ASSERT_TRUE(r.b.ExtractFile(e, t.Path("data.bin")));
   EXPECT_EQ(d.disc.read_log, (std::vector<std::pair<uint32_t, uint32_t>>{{30, 31}, {61, 18}}));
@@ -73,7 +73,7 @@ TEST(ExtractFile, CopiesIn31SectorBlocksAndDatesTheFile) {
   EXPECT_EQ(st.st_mtime, 1089901806) << "2004-07-15 14:30:06, the record's date";
   EXPECT_TRUE(r.log.Has(">>> EXTRACTING FILE DATA.BIN TO " + t.Path("data.bin"), 1));
   // An empty entry gives an empty file; an entry not on the disc nothing.
-  ASSERT_TRUE(r.b.ExtractFile(Entries(r.b).at("\\EMPTY.TXT"), t.Path("empty.txt")));
+  ASSERT_TRUE(r.b.ExtractFile(EntriesByPath(r.b).at("\\EMPTY.TXT"), t.Path("empty.txt")));
   EXPECT_EQ(Text(t.Path("empty.txt")), "");
   TFEntry added = *e;
   added.Imported = 0;
@@ -87,7 +87,7 @@ TEST(ExtractFile, AnUnreadableSectorOrAnAbortLeavesNoFileAndKeepsWhatWasThere) {
   DataDisc d(200000);
   Reader r(d.disc);
   ASSERT_TRUE(r.b.ImportSession(1, nullptr));
-  const PFileEntry e = Entries(r.b).at("\\DATA.BIN");
+  const PFileEntry e = EntriesByPath(r.b).at("\\DATA.BIN");
   d.disc.unreadable = {70};
   EXPECT_FALSE(r.b.ExtractFile(e, t.Path("new.bin")));
   EXPECT_TRUE(r.log.Has("ERROR EXTRACTING FILE DATA.BIN: SECTOR 70 UNREADABLE", 0));
@@ -113,7 +113,7 @@ TEST(ExtractFile, ExistingTargetsAreReplacedOnlyWhenAsked) {
   DataDisc d(5000);
   Reader r(d.disc);
   ASSERT_TRUE(r.b.ImportSession(1, nullptr));
-  const PFileEntry e = Entries(r.b).at("\\DATA.BIN");
+  const PFileEntry e = EntriesByPath(r.b).at("\\DATA.BIN");
   t.File("kept.bin", "kept");
   EXPECT_THROW(r.b.ExtractFile(e, t.Path("kept.bin"), false), EFCreateError);
   EXPECT_EQ(Text(t.Path("kept.bin")), "kept");

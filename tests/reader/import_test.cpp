@@ -56,8 +56,8 @@ TEST(ImportSession, OwnImageComesBackWithNamesSizesDatesFlagsAndExtents) {
   Reader r(disc);
   ASSERT_TRUE(r.b.ImportSession(-1, nullptr));
 
-  const auto want = Entries(w.writer);
-  const auto got = Entries(r.b);
+  const auto want = EntriesByPath(w.writer);
+  const auto got = EntriesByPath(r.b);
   ASSERT_EQ(got.size(), want.size());
   for (const auto& [path, e] : want) {
     SCOPED_TRACE(path);
@@ -98,7 +98,7 @@ TEST(ImportSession, IsoOnlyImageGivesIsoNamesWithoutVersion) {
   disc.bytes = ReadBytes(w.image);
   Reader r(disc);
   ASSERT_TRUE(r.b.ImportSession(1, nullptr));
-  const auto got = Entries(r.b);
+  const auto got = EntriesByPath(r.b);
   EXPECT_TRUE(got.contains("\\README.TXT"));
   EXPECT_TRUE(got.contains("\\MAKEFILE.")) << "the name as recorded, MAKEFILE.;1";
   EXPECT_EQ(got.size(), 2u);
@@ -129,7 +129,7 @@ TEST(ImportSession, SessionNumberPicksTheSessionAndLargeNumbersTheLast) {
     }
     Reader r(disc);
     ASSERT_TRUE(r.b.ImportSession(c.asked, nullptr));
-    const auto got = Entries(r.b);
+    const auto got = EntriesByPath(r.b);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got.begin()->first, "\\" + c.file);
   }

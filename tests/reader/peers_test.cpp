@@ -70,7 +70,7 @@ std::map<std::string, std::string> Expected(TempTree& t, const std::string& Fold
 // The import holds exactly Want; its files read back as the host files
 // and carry their dates.
 void CheckImport(TzqCDBurner& b, TempTree& t, const std::map<std::string, std::string>& Want) {
-  const auto got = Entries(b);
+  const auto got = EntriesByPath(b);
   std::vector<std::string> got_paths, want_paths;
   for (const auto& [p, e] : got) got_paths.push_back(p);
   for (const auto& [p, h] : Want) want_paths.push_back(p);
@@ -170,7 +170,7 @@ TEST(PeerImages, TwoSessionsOfGenisoimageReadPerSession) {
     auto want = Expected(t, "one", false);
     want.merge(Expected(t, "two", false));
     CheckImport(r.b, t, want);
-    EXPECT_LT(Entries(r.b).at("\\big.bin")->IsoSector, static_cast<int32_t>(next))
+    EXPECT_LT(EntriesByPath(r.b).at("\\big.bin")->IsoSector, static_cast<int32_t>(next))
         << "session 1's files stay where session 1 put them";
   }
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "burner/cd_burner.h"
+#include "compilation_paths.h"
 #include "memory_disc.h"
 #include "temp_tree.h"
 
@@ -61,22 +62,6 @@ inline void PlaceSession(MemoryDisc& Disc, SessionWriter& Writer, TempTree& Scra
   std::copy(bytes.begin(), bytes.end(),
             Disc.bytes.begin() + static_cast<ptrdiff_t>(start) * MemoryDisc::kSector);
   if (Disc.sessions.empty() || Disc.sessions.back() < start) Disc.sessions.push_back(start);
-}
-
-// The entries of a compilation by path below the root: "\A\b.txt".
-inline std::map<std::string, PFileEntry> Entries(TzqCDBurner& b) {
-  std::map<std::string, PFileEntry> out;
-  std::vector<std::pair<PDirEntry, std::string>> todo{{b.RootDir(), ""}};
-  while (!todo.empty()) {
-    auto [dir, prefix] = todo.back();
-    todo.pop_back();
-    for (PFileEntry e = dir->FirstChild; e != nullptr; e = e->Next) {
-      const std::string path = prefix + "\\" + e->LongName;
-      out[path] = e;
-      if (e->Dir != nullptr) todo.push_back({e->Dir, path});
-    }
-  }
-  return out;
 }
 
 // A component reading the disc, with its log collected.

@@ -21,7 +21,7 @@ using namespace volume;
 // Names of an import's tree, depth first, "/" after a folder.
 std::vector<std::string> Names(TzqCDBurner& b) {
   std::vector<std::string> out;
-  for (const auto& [path, e] : Entries(b)) out.push_back(path + (e->Dir != nullptr ? "/" : ""));
+  for (const auto& [path, e] : EntriesByPath(b)) out.push_back(path + (e->Dir != nullptr ? "/" : ""));
   return out;
 }
 
@@ -160,7 +160,7 @@ TEST(ImportRecords, FilesTheCompilationCannotHoldAreLeftOutWithAReason) {
   Reader r(disc);
   ASSERT_TRUE(r.b.ImportSession(1, nullptr));
   EXPECT_EQ(Names(r.b), (V{"\\AFTER.TXT", "\\DOC.TXT", "\\EMPTY.TXT", "\\XATTR.TXT"}));
-  const auto got = Entries(r.b);
+  const auto got = EntriesByPath(r.b);
   EXPECT_EQ(got.at("\\DOC.TXT")->Size, 20) << "the file, not its associated fork";
   EXPECT_EQ(got.at("\\XATTR.TXT")->IsoSector, 53) << "the data follows the attribute record";
   EXPECT_EQ(got.at("\\EMPTY.TXT")->Imported, 0);
@@ -242,11 +242,11 @@ TEST(ImportRecords, ImportingTwiceReusesFoldersAndRefusesOrReplacesFiles) {
     Reader r(disc);
     r.b.ReplaceFile = replace;
     ASSERT_TRUE(r.b.ImportSession(1, nullptr));
-    const PFileEntry first = Entries(r.b).at("\\DIR\\F.TXT");
+    const PFileEntry first = EntriesByPath(r.b).at("\\DIR\\F.TXT");
     ASSERT_TRUE(r.b.ImportSession(1, nullptr));
     EXPECT_EQ(Names(r.b), (V{"\\DIR/", "\\DIR\\F.TXT"}));
     EXPECT_EQ(r.b.DirsCount(), 1);
-    EXPECT_EQ(Entries(r.b).at("\\DIR\\F.TXT"), first) << "the entry keeps its place";
+    EXPECT_EQ(EntriesByPath(r.b).at("\\DIR\\F.TXT"), first) << "the entry keeps its place";
     EXPECT_EQ(r.log.Has("FILE ALREADY IN FOLDER"), !replace);
   }
 }
