@@ -1,6 +1,7 @@
 // Arbitrary bytes as a recorder's stored state: the whole state file (as
-// found in the folder) and the state record inside it. A state the loader
-// accepts must then take a round of ordinary commands without crashing.
+// found in the folder), the state record inside it, and the staging
+// header. A state the loader accepts must then take a round of ordinary
+// commands without crashing.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,5 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string error;
   if (vrec::DecodeStateFile(bytes, &state, &error)) Exercise(state);
   if (vrec::DecodeState(bytes, &state, &error)) Exercise(state);
+  // The staging header's word: a run it accepts lies inside the staging
+  // area and below the last block any run may reach.
+  if (size >= 8) {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) word = word << 8 | data[i];
+    vrec::StagedRun run;
+    if (vrec::DecodeStagedRun(word, &run) && run.count > 0) {
+      const auto window = static_cast<std::int64_t>(vrec::kStagingBlocks);
+      if (run.first < 0 || run.first % window + run.count > window ||
+          run.first + run.count > vrec::kStagingBlockLimit) {
+        __builtin_trap();
+      }
+    }
+  }
   return 0;
 }

@@ -24,7 +24,38 @@ class SectorStore {
   virtual bool Discard() = 0;
   // One past the highest block ever stored.
   virtual std::int64_t ExtentBlocks() = 0;
+  // Puts blocks held back in a cache where a reader of the file finds them.
+  virtual bool Flush() { return true; }
 };
+
+// The staging area: blocks written but not yet in the sparse file, like a
+// drive's cache. Consecutive writes gather there and reach the file as one
+// large aligned write, which the page cache takes far faster than many
+// small ones. It lives in a file mapped by every process using the
+// recorder, so whoever takes the lock next sees (and a crashed writer
+// leaves) the blocks staged before.
+//
+// Layout: kStagingHeaderSize bytes of header, then kStagingBlocks blocks.
+// The staged blocks lie within one aligned window of kStagingBlocks
+// blocks, each at its place in the window. The header's first 8 bytes are
+// one word (so that no process dies leaving half a header): the count in
+// bits 0-9, the first block in bits 10-41, a check of those in bits 42-63;
+// 0 means nothing is staged.
+inline constexpr std::size_t kStagingBlocks = 512;  // 1 MiB
+inline constexpr std::size_t kStagingHeaderSize = 4096;
+inline constexpr std::size_t kStagingFileSize = kStagingHeaderSize + kStagingBlocks * kBlockSize;
+// No staged block lies at or beyond this one (far past any disc's end);
+// writes there go to the file directly.
+inline constexpr std::int64_t kStagingBlockLimit = std::int64_t{1} << 24;
+
+struct StagedRun {
+  std::int64_t first = 0;
+  std::uint32_t count = 0;
+};
+std::uint64_t EncodeStagedRun(StagedRun run);
+// False for a word no store wrote: a bad check, or a run that leaves its
+// window or passes kStagingBlockLimit.
+bool DecodeStagedRun(std::uint64_t word, StagedRun* run);
 
 class FileSectorStore final : public SectorStore {
  public:
@@ -35,9 +66,21 @@ class FileSectorStore final : public SectorStore {
   bool Discard() override;
   std::int64_t ExtentBlocks() override;
   void set_fd(int fd) { fd_ = fd; }
+  // The staging file's mapping (kStagingFileSize bytes), or null to write
+  // every block straight to the file. Not owned.
+  void set_staging(std::uint8_t* area) { staging_ = area; }
+  // Puts the staged blocks into the file. False when it could not (they
+  // stay staged), or when the staging header is damaged.
+  bool Flush() override;
+  // The run staged now; false when the header is damaged.
+  bool Staged(StagedRun* run) const;
 
  private:
+  bool WriteFile(std::int64_t lba, ConstBytes data);
+  void SetStaged(StagedRun run);
+
   int fd_;
+  std::uint8_t* staging_ = nullptr;
 };
 
 class MemorySectorStore final : public SectorStore {

@@ -22,6 +22,7 @@ namespace {
 
 constexpr char kMarkerName[] = "tidemark-vrec";
 constexpr char kMarkerText[] = "Tidemark virtual recorder state folder, format 1\n";
+constexpr char kStagingName[] = "staged";
 constexpr char kFileMagic[] = "TMVREC01";  // 8 bytes, no terminator stored
 constexpr std::uint32_t kFileVersion = 1;
 
@@ -134,6 +135,25 @@ bool InstallStateFile(const std::string& path, const DriveState& state, bool rep
     return false;
   }
   return true;
+}
+
+// Empties the staging area in place (other processes may have it mapped);
+// one of the wrong size is made the right size.
+bool ClearStaging(const std::string& path, std::string* error) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = Errno("cannot create " + path);
+    return false;
+  }
+  struct stat st {};
+  const std::uint8_t zero[8] = {};
+  bool ok = fstat(fd, &st) == 0 &&
+            (st.st_size == static_cast<off_t>(kStagingFileSize) ||
+             ftruncate(fd, static_cast<off_t>(kStagingFileSize)) == 0) &&
+            pwrite(fd, zero, sizeof zero, 0) == static_cast<ssize_t>(sizeof zero);
+  if (!ok) *error = Errno("cannot write " + path);
+  close(fd);
+  return ok;
 }
 
 bool CreateRecorder(const std::string& folder, int target, std::string* error) {
@@ -375,14 +395,46 @@ bool RecorderStore::OpenFiles(std::string* error) {
     return false;
   }
   sectors_.set_fd(sectors_fd_);
+  if (!OpenStaging(error)) {
+    CloseFiles();
+    return false;
+  }
   forks_ = ForkCount();
   loaded_ = false;
+  return true;
+}
+
+bool RecorderStore::OpenStaging(std::string* error) {
+  std::string path = dir_ + "/" + kStagingName;
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = Errno("cannot open " + path);
+    return false;
+  }
+  // A folder from before the staging area gets an empty one.
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 &&
+            (st.st_size == static_cast<off_t>(kStagingFileSize) ||
+             (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(kStagingFileSize)) == 0));
+  void* map =
+      ok ? mmap(nullptr, kStagingFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+  close(fd);
+  if (map == MAP_FAILED) {
+    *error = "the state of virtual recorder " + std::to_string(target_) + " in " + folder_ +
+             " is corrupt (cannot use " + path + "); `tidemark vrec reset` makes a fresh one";
+    return false;
+  }
+  staging_ = static_cast<std::uint8_t*>(map);
+  sectors_.set_staging(staging_);
   return true;
 }
 
 void RecorderStore::CloseFiles() {
   if (map_ != nullptr) munmap(map_, map_size_);
   map_ = nullptr;
+  if (staging_ != nullptr) munmap(staging_, kStagingFileSize);
+  staging_ = nullptr;
+  sectors_.set_staging(nullptr);
   if (state_fd_ >= 0) close(state_fd_);
   if (sectors_fd_ >= 0) close(sectors_fd_);
   state_fd_ = sectors_fd_ = -1;
@@ -415,6 +467,14 @@ bool RecorderStore::Lock(std::string* error) {
     reopen = true;  // replaced or removed since it was opened
   }
   if (!Reload(error)) {
+    flock(state_fd_, LOCK_UN);
+    return false;
+  }
+  StagedRun run;
+  if (!sectors_.Staged(&run)) {
+    *error = "the state of virtual recorder " + std::to_string(target_) + " in " + folder_ +
+             " is corrupt (the staged blocks' header is damaged); `tidemark vrec reset` makes a "
+             "fresh one";
     flock(state_fd_, LOCK_UN);
     return false;
   }
@@ -495,7 +555,8 @@ bool RecorderStore::Reset(const std::string& folder, int target, const DriveStat
   // its place; other processes notice the new file at their next command.
   int old = open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (old >= 0) flock(old, LOCK_EX);
-  bool ok = InstallStateFile(path, fresh, true, error);
+  bool ok =
+      ClearStaging(dir + "/" + kStagingName, error) && InstallStateFile(path, fresh, true, error);
   if (ok) {
     int fd = open((dir + "/sectors").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {

@@ -7,6 +7,9 @@
 //                             written to the idle slot and then made current with one
 //                             aligned store, so no reader ever sees half a state
 //   FOLDER/recorderN/sectors  the recorded blocks, 2048 bytes each at LBA x 2048 (sparse)
+//   FOLDER/recorderN/staged   blocks written but not yet in `sectors`, mapped by every
+//                             process (see FileSectorStore); every read of the blocks
+//                             through the store puts them in `sectors` first
 //
 // Every command runs under an exclusive flock(2) of the state file: the
 // lock is taken per command, so any number of processes (an application
@@ -72,6 +75,7 @@ class RecorderStore {
  private:
   RecorderStore() : sectors_(-1) {}
   bool OpenFiles(std::string* error);
+  bool OpenStaging(std::string* error);
   void CloseFiles();
   bool Reload(std::string* error);
   bool Save(std::string* error);
@@ -89,6 +93,7 @@ class RecorderStore {
   int sectors_fd_ = -1;
   std::uint8_t* map_ = nullptr;
   std::size_t map_size_ = 0;
+  std::uint8_t* staging_ = nullptr;
   std::uint64_t generation_ = 0;
   bool loaded_ = false;
   std::string saved_;  // the encoding of state_ as last read or written

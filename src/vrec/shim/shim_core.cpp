@@ -407,6 +407,13 @@ long long tmv_read_at(void* buf, size_t n, long long offset) {
 int tmv_stream_path(char* out, size_t out_size) {
   vrec::Recorder* r = GetRecorder();
   if (r == nullptr) return -EIO;
+  // The stream reads the file itself, so the blocks still staged go there first.
+  std::string error;
+  if (!r->Update(
+          [](vrec::DriveState&, vrec::SectorStore& store, std::string*) { return store.Flush(); },
+          &error)) {
+    return -EIO;
+  }
   return Copy(r->store().directory() + "/sectors", out, out_size) ? 0 : -ENAMETOOLONG;
 }
 
