@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "vrec/store.h"
 #include "vrec_fixture.h"
 
 namespace vrec::test {
@@ -158,9 +161,15 @@ TEST(VrecRecording, TestWriteRecordsNothing) {
                                    false, true)
                   .status,
               kStatusGood);
-    ASSERT_EQ(r.Write(0, 31, 0x77).status, kStatusGood);
-    ASSERT_EQ(r.Write(31, 31, 0x77).status, kStatusGood);
+    for (std::uint32_t lba = 0; lba < 5 * 31; lba += 31) {
+      ASSERT_EQ(r.Write(lba, 31, 0x77).status, kStatusGood);
+    }
+    // Nothing waits in the staging area to reach the sectors file later.
+    StagedRun run{1, 1};
+    ASSERT_TRUE(static_cast<FileSectorStore&>(r.rec().store().sectors()).Staged(&run));
+    EXPECT_EQ(run.count, 0u) << Traits(m).name;
     ASSERT_EQ(r.SyncCache().status, kStatusGood);
+    EXPECT_EQ(std::filesystem::file_size(r.folder() + "/recorder0/sectors"), 0u) << Traits(m).name;
     EXPECT_EQ(r.Close(mmc::kCloseSession).status, kStatusGood);  // nothing to close, no error
     EXPECT_EQ(r.DiscInfo()[2] & 0x03, 0) << Traits(m).name;      // still blank
     EXPECT_EQ(r.Nwa(), 0u);

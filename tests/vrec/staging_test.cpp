@@ -1,7 +1,7 @@
 // Blocks written but not yet in the sectors file: whoever reads next finds
 // them, in this process or another, even when the writer was killed; a
-// write that does not follow on puts the earlier ones in the file; a test
-// write stages nothing; a damaged staging header is refused, not trusted.
+// write that does not follow on puts the earlier ones in the file; a
+// damaged staging header is refused, not trusted.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -187,26 +187,6 @@ TEST(VrecStaging, WritesThatDoNotFollowOnPutTheEarlierOnesInTheFile) {
     ASSERT_TRUE(store.Staged(&run));
     EXPECT_EQ(run.count, 0u);
     close(fd);
-  }
-}
-
-TEST(VrecStaging, ATestWriteLeavesNothingStagedOrRecorded) {
-  for (Medium m : {Medium::kCdR, Medium::kDvdR}) {
-    Recorder r;
-    r.Insert(m);
-    r.ClearAttention();
-    ASSERT_EQ(r.SetWriteParameters(m == Medium::kCdR ? mmc::kWriteTypeTao : mmc::kWriteTypePacket,
-                                   false, true)
-                  .status,
-              kStatusGood);
-    for (std::uint32_t lba = 0; lba < 5 * 31; lba += 31) {
-      ASSERT_EQ(r.Write(lba, 31, 0x77).status, kStatusGood);
-    }
-    StagedRun run{1, 1};
-    ASSERT_TRUE(static_cast<FileSectorStore&>(r.rec().store().sectors()).Staged(&run));
-    EXPECT_EQ(run.count, 0u) << Traits(m).name;
-    ASSERT_EQ(r.SyncCache().status, kStatusGood);
-    EXPECT_EQ(FileSize(r.folder() + "/recorder0/sectors"), 0u) << Traits(m).name;
   }
 }
 
