@@ -97,8 +97,8 @@ bool DirSearch::Next(TSearchRec& Rec) {
   FillFromStat(Rec, st);
   path_.resize(folder_.size());
   path_ += Rec.RawName;
-  Rec.Attr = AttrFromStat(st, Rec.Name, Rec.Kind == TSearchKind::Special ? nullptr : path_.c_str(),
-                          &xattrs_);
+  const bool archive = read_archive_ && Rec.Kind != TSearchKind::Special;
+  Rec.Attr = AttrFromStat(st, Rec.Name, archive ? path_.c_str() : nullptr, &xattrs_);
   if (Rec.Kind == TSearchKind::File && MaybeUnreadable(st) &&
       faccessat(dfd, Rec.RawName.c_str(), R_OK, AT_EACCESS) != 0)
     Rec.Error = errno;

@@ -53,6 +53,11 @@ class DirSearch {
   size_t Count() const { return raw_.size(); }
   // The next entry; false at the end.
   bool Next(TSearchRec& Rec);
+  // Whether the archive and system attributes are read (an extended
+  // attribute per entry, a good part of a walk's time); without, every
+  // entry has archive set, as on a file system that keeps none. On by
+  // default; Open keeps the choice.
+  void ReadArchiveAttributes(bool Read) { read_archive_ = Read; }
   void Close();
 
  private:
@@ -65,6 +70,7 @@ class DirSearch {
   size_t next_ = 0;
   int error_ = 0;
   bool xattrs_ = true;
+  bool read_archive_ = true;
 };
 
 // The record of one path, as a search for that exact path gives it; its

@@ -1,9 +1,12 @@
 #include "platform/ini_file.h"
 
-#include "platform/utf8.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+
+#include "platform/utf8.h"
 
 namespace platform {
 namespace {
@@ -97,15 +100,27 @@ IniFile IniFile::FromBytes(std::string_view bytes) {
   return ini;
 }
 
-IniFile IniFile::Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return IniFile();
+IniFile IniFile::Load(const std::string& path, std::string* warning) {
+  // Opened without waiting (a FIFO opens at once that way) and looked at
+  // before a byte is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return IniFile();
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (warning != nullptr)
+      *warning = SanitizeUtf8(path) + " is not a regular file; its settings are not read";
+    return IniFile();
+  }
   std::string bytes;
   char buffer[8192];
-  while (in && bytes.size() < kMaxFileBytes) {
-    in.read(buffer, sizeof buffer);
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+  while (bytes.size() < kMaxFileBytes) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
   }
+  ::close(fd);
   if (bytes.size() > kMaxFileBytes) bytes.resize(kMaxFileBytes);
   return FromBytes(bytes);
 }

@@ -32,7 +32,10 @@ class IniFile {
   // Parses the bytes of a settings file.
   static IniFile FromBytes(std::string_view bytes);
   // Reads a file; a file that is missing or cannot be read is an empty one.
-  static IniFile Load(const std::string& path);
+  // Only a regular file is read: a FIFO, a device or a folder of that name
+  // is never opened for reading (a FIFO would wait for a writer for ever);
+  // it reads as empty and, when `warning` is given, says so there.
+  static IniFile Load(const std::string& path, std::string* warning = nullptr);
 
   // The value as written (after trimming and unquoting), or nothing.
   std::optional<std::string> ReadRaw(std::string_view section, std::string_view key) const;
