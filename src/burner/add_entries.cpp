@@ -54,7 +54,8 @@ PDirEntry TzqCDBurner::CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, Crea
   }
   if (PFileEntry clash = FindEntry(Parent, name); clash != nullptr && !IsFolderEntry(clash)) {
     Result = CreateResult::NameTaken;
-    Report(msg::kFileExistsForFolder, Parent->Path + (Parent == root_ ? "" : "\\") + name);
+    Omit(TOmissionReason::Duplicate, msg::kFileExistsForFolder,
+         Parent->Path + (Parent == root_ ? "" : "\\") + name);
     return nullptr;
   }
   const std::string short_name =
@@ -62,7 +63,8 @@ PDirEntry TzqCDBurner::CreateDirEx(PDirEntry Parent, const TSearchRec& Rec, Crea
   // A directory record holds at most 255 bytes.
   if (!iso::IsoNameFits(short_name, false) || !iso::JolietNameFits(name, false)) {
     Result = CreateResult::NameTooLong;
-    Report(msg::kNameTooLong, Parent->Path + (Parent == root_ ? "" : "\\") + name);
+    Omit(TOmissionReason::NameTooLong, msg::kNameTooLong,
+         Parent->Path + (Parent == root_ ? "" : "\\") + name);
     return nullptr;
   }
   PDirEntry dir = NewDirEntry();
@@ -164,7 +166,7 @@ int32_t TzqCDBurner::AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearAr
   // One extent of the image holds less than 4 GiB, and a file is never
   // split over several.
   if (Rec.SizeHigh != 0) {
-    Report(msg::kFileTooLarge, shown());
+    Omit(TOmissionReason::TooLarge, msg::kFileTooLarge, shown());
     return 0;
   }
   TDateTime date = platform::DosDateTimeToDateTime(static_cast<uint32_t>(Rec.Time));
@@ -173,13 +175,14 @@ int32_t TzqCDBurner::AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearAr
   if (OnAddFile)
     OnAddFile(this, FullPath, long_name, short_name, date, Rec.Attr, Rec.FullSize(), skip);
   if (skip) {
-    Report(too_long ? msg::kNameTooLong : msg::kFileSkipped, shown());
+    Omit(too_long ? TOmissionReason::NameTooLong : TOmissionReason::Skipped,
+         too_long ? msg::kNameTooLong : msg::kFileSkipped, shown());
     return 0;
   }
   // A directory record holds at most 255 bytes: names that would not fit
   // are refused here rather than cut when the image is laid out.
   if (!iso::IsoNameFits(short_name, true) || !iso::JolietNameFits(long_name, true)) {
-    Report(msg::kNameTooLong, shown());
+    Omit(TOmissionReason::NameTooLong, msg::kNameTooLong, shown());
     return 0;
   }
   // The name is looked up as it will be stored, after the handler had its
@@ -187,18 +190,24 @@ int32_t TzqCDBurner::AddFileRecord(PDirEntry Dir, TSearchRec&& Rec, bool ClearAr
   PFileEntry target = FindEntry(Dir, long_name);
   if (target != nullptr) {
     if (!ReplaceFile) {
-      Report(msg::kFileExists, shown());
+      Omit(TOmissionReason::Duplicate, msg::kFileExists, shown());
       return 0;
     }
     if (IsFolderEntry(target)) {
       // Replacing would leave a file entry holding a whole folder.
-      Report(msg::kFolderExists, shown());
+      Omit(TOmissionReason::Duplicate, msg::kFolderExists, shown());
       return 0;
     }
     if (target->Imported == 0) total_added_bytes_ -= RoundUpToSector(target->Size);
   } else {
     target = NewFileEntry();
-    if (target == nullptr) return 0;
+    if (target == nullptr) {
+      // The full table has been reported once on the log channel.
+      omissions_.push_back(
+          TOmission{shown(), TOmissionReason::Limit,
+                    msg::Fill(msg::kMaxFiles, {std::to_string(max_files_)}) + ": " + shown()});
+      return 0;
+    }
     target->LongName = long_name;
     LinkEntry(Dir, target);
   }
@@ -255,15 +264,15 @@ int32_t TzqCDBurner::InsertFile(const std::string& DestPath, const std::string& 
   if (!platform::FindFile(SourceFile, rec)) return 255;
   const std::string shown = Shown(SourceFile);
   if (rec.Kind == TSearchKind::Directory) {
-    Report(msg::kNotAFile, shown);
+    Omit(TOmissionReason::NotRegular, msg::kNotAFile, shown);
     return 0;
   }
   if (rec.Kind == TSearchKind::Special) {
-    Report(msg::kSpecialFile, shown);
+    Omit(TOmissionReason::NotRegular, msg::kSpecialFile, shown);
     return 0;
   }
   if (rec.Error != 0) {
-    Report(msg::kCannotReadFile, shown, ErrorText(rec.Error));
+    Omit(TOmissionReason::Unreadable, msg::kCannotReadFile, shown, ErrorText(rec.Error));
     return 0;
   }
   if (WithPath) {
@@ -346,26 +355,30 @@ int32_t TzqCDBurner::InsertDir(const std::string& DestPath, const std::string& S
 int32_t TzqCDBurner::Walk(PDirEntry Dir, const std::string& SourceDir, bool ArchiveOnly,
                           WalkState& State) {
   platform::DirSearch search;
+  // Only archive mode looks at the archive attribute.
+  search.ReadArchiveAttributes(ArchiveOnly);
   if (!search.Open(SourceDir)) {
-    Report(msg::kCannotReadFolder, Shown(SourceDir), ErrorText(search.Error()));
+    Omit(TOmissionReason::Unreadable, msg::kCannotReadFolder, Shown(SourceDir),
+         ErrorText(search.Error()));
     return 1;
   }
   if (search.Error() != 0)
-    Report(msg::kCannotReadFolder, Shown(SourceDir), ErrorText(search.Error()));
+    Omit(TOmissionReason::Unreadable, msg::kCannotReadFolder, Shown(SourceDir),
+         ErrorText(search.Error()));
   std::vector<TSearchRec> subfolders;
   TSearchRec rec;
   while (search.Next(rec)) {
     std::string full = SourceDir + rec.RawName;
     switch (rec.Kind) {
       case TSearchKind::Error:
-        Report(msg::kCannotReadFile, Shown(full), ErrorText(rec.Error));
+        Omit(TOmissionReason::Unreadable, msg::kCannotReadFile, Shown(full), ErrorText(rec.Error));
         continue;
       case TSearchKind::Special:
-        Report(msg::kSpecialFile, Shown(full));
+        Omit(TOmissionReason::NotRegular, msg::kSpecialFile, Shown(full));
         continue;
       case TSearchKind::Directory:
         if (State.IsAncestor(rec.Device, rec.Inode))
-          Report(msg::kFolderLoop, Shown(full));
+          Omit(TOmissionReason::LinkLoop, msg::kFolderLoop, Shown(full));
         else
           subfolders.push_back(std::move(rec));
         continue;
@@ -373,7 +386,7 @@ int32_t TzqCDBurner::Walk(PDirEntry Dir, const std::string& SourceDir, bool Arch
         break;
     }
     if (rec.Error != 0) {
-      Report(msg::kCannotReadFile, Shown(full), ErrorText(rec.Error));
+      Omit(TOmissionReason::Unreadable, msg::kCannotReadFile, Shown(full), ErrorText(rec.Error));
       continue;
     }
     if (ArchiveOnly && (rec.Attr & platform::faArchive) == 0) continue;
@@ -383,21 +396,30 @@ int32_t TzqCDBurner::Walk(PDirEntry Dir, const std::string& SourceDir, bool Arch
   }
   search.Close();
 
-  for (const TSearchRec& sub : subfolders) {
+  for (size_t i = 0; i < subfolders.size(); ++i) {
+    const TSearchRec& sub = subfolders[i];
     std::string long_name = burner::CompilationName(sub.RawName);
     std::string short_name = long_name;
     bool skip = false;
     if (long_name != sub.RawName)
       Report(msg::kNameChanged, Shown(SourceDir + sub.RawName), long_name);
     if (OnAddDir) OnAddDir(this, long_name, short_name, skip);
-    if (skip) continue;
+    if (skip) {
+      // The handler has said why, if it wished to; the folder is missing
+      // from the compilation all the same.
+      const std::string path = Shown(SourceDir + sub.RawName);
+      omissions_.push_back(
+          TOmission{path, TOmissionReason::Skipped, msg::Fill(msg::kFileSkipped, {path})});
+      continue;
+    }
     // By name, so the short name follows the 13-character rule; the short
     // name the handler returned is not used.
     CreateResult result;
     PDirEntry created = CreateDirEx(Dir, FolderRecord(long_name, platform::faDirectory), result);
     if (created == nullptr) {
       if (result == CreateResult::TableFull) {
-        Report(msg::kWalkStopped, Shown(SourceDir + sub.RawName));
+        Omit(TOmissionReason::Limit, msg::kWalkStopped, Shown(SourceDir + sub.RawName));
+        OmitRest(subfolders, i + 1, SourceDir);
         return 0;
       }
       continue;
@@ -407,7 +429,21 @@ int32_t TzqCDBurner::Walk(PDirEntry Dir, const std::string& SourceDir, bool Arch
     State.ancestors.emplace_back(sub.Device, sub.Inode);
     const int32_t walked = Walk(created, SourceDir + sub.RawName + "/", ArchiveOnly, State);
     State.ancestors.pop_back();
-    if (walked == 0) return 0;
+    if (walked == 0) {
+      OmitRest(subfolders, i + 1, SourceDir);
+      return 0;
+    }
   }
   return 1;
+}
+
+// The folders a stopped walk never reached are left out as a whole: each
+// is recorded, so that the count of what is missing is true.
+void TzqCDBurner::OmitRest(const std::vector<TSearchRec>& Subfolders, size_t From,
+                           const std::string& SourceDir) {
+  for (size_t i = From; i < Subfolders.size(); ++i) {
+    const std::string path = Shown(SourceDir + Subfolders[i].RawName);
+    omissions_.push_back(
+        TOmission{path, TOmissionReason::Limit, msg::Fill(msg::kWalkStopped, {path})});
+  }
 }

@@ -51,6 +51,7 @@ bool TzqCDBurner::ClearAll(int32_t MaxFiles, int32_t MaxDirs) {
   joliet_dir_order_.reserve(dir_table_.capacity());
   file_table_.reserve(static_cast<size_t>(std::min(max_files_, kReserveLimit)));
   total_added_bytes_ = 0;
+  omissions_.clear();
 
   root_ = NewDirEntry();
   root_->FirstChild = nullptr;
@@ -228,4 +229,41 @@ void TzqCDBurner::DiscardDir(PDirEntry Dir) {
 
 void TzqCDBurner::Report(const char* Format, const std::string& A, const std::string& B) {
   DebugMsg(burner::msg::Fill(Format, {A, B}), burner::msg::kTypeOperation);
+}
+
+void TzqCDBurner::Omit(TOmissionReason Reason, const char* Format, const std::string& A,
+                       const std::string& B) {
+  std::string text = burner::msg::Fill(Format, {A, B});
+  DebugMsg(text, burner::msg::kTypeOperation);
+  omissions_.push_back(TOmission{A, Reason, std::move(text)});
+}
+
+void TzqCDBurner::NoteOmission(TOmissionReason Reason, const std::string& Path,
+                               const std::string& Message) {
+  DebugMsg(Message, burner::msg::kTypeOperation);
+  omissions_.push_back(TOmission{Path, Reason, Message});
+}
+
+const char* OmissionReasonName(TOmissionReason Reason) {
+  switch (Reason) {
+    case TOmissionReason::Limit:
+      return "limit";
+    case TOmissionReason::TooLarge:
+      return "too-large";
+    case TOmissionReason::NameTooLong:
+      return "name-too-long";
+    case TOmissionReason::Duplicate:
+      return "duplicate";
+    case TOmissionReason::Unreadable:
+      return "unreadable";
+    case TOmissionReason::NotRegular:
+      return "not-regular";
+    case TOmissionReason::LinkLoop:
+      return "link-loop";
+    case TOmissionReason::Skipped:
+      return "skipped";
+    case TOmissionReason::Damaged:
+      return "damaged";
+  }
+  return "skipped";
 }

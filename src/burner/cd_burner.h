@@ -24,6 +24,57 @@
 
 class TzqCDBurner;
 
+// Why an entry the user asked for is not in the compilation.
+enum class TOmissionReason : uint8_t {
+  Limit,        // the entry or folder table is full
+  TooLarge,     // a file of 4 GiB or more
+  NameTooLong,  // a name no directory record can hold
+  Duplicate,    // the folder already holds an entry of that name
+  Unreadable,   // the file or folder could not be read (on disk, or on a disc)
+  NotRegular,   // a FIFO, socket or device; a folder given as a file
+  LinkLoop,     // a folder link that leads back up the tree
+  Skipped,      // the add handler chose to skip it
+  Damaged,      // a directory record of a disc that cannot be read
+};
+// The word for a reason in machine-readable output ("too-large").
+const char* OmissionReasonName(TOmissionReason Reason);
+
+// One entry (a folder stands for everything below it) that an add or a
+// session import left out, with the log's words for it.
+struct TOmission {
+  std::string Path;  // the source path on disk, or the path in the compilation
+  TOmissionReason Reason = TOmissionReason::Skipped;
+  std::string Message;
+};
+
+// What a running job is doing, in the order a burn goes through them.
+enum class TJobPhase : uint8_t {
+  Preparing,
+  Writing,
+  Synchronizing,
+  ClosingTrack,
+  ClosingSession,
+  Finalizing,
+  Verifying,
+  Erasing,
+  Formatting,
+  Reading,
+};
+
+// What a write job was doing when it failed, recorded by its writer before
+// the job reports its end.
+struct TJobFailure {
+  bool Recorded = false;
+  TJobPhase Phase = TJobPhase::Preparing;
+  // A command of the drive failed: its command block, sense area and text.
+  bool FromCommand = false;
+  std::array<uint8_t, kCdbSize> Cdb{};
+  std::array<uint8_t, kSenseAreaSize> Sense{};
+  std::string CommandError;
+  // Sectors the recorder had taken when the job failed.
+  int64_t SectorsWritten = 0;
+};
+
 // "var" parameters are references: the component uses what the handler
 // leaves in them.
 using TAddFileEvent = std::function<void(
@@ -129,6 +180,14 @@ class TzqCDBurner : public TSCSIDevice {
   int16_t TimeZoneOffset() const { return time_zone_offset_; }
   static const std::array<uint8_t, 2048>& ZeroSector();
 
+  // What the adds and imports since ClearAll left out, in the order it
+  // happened; the log channel has reported each one (type 3 or 4).
+  const std::vector<TOmission>& Omissions() const { return omissions_; }
+  // Records an omission that a caller of the adding operations met itself
+  // (a destination folder that could not be made, a name already there),
+  // and reports it on the log channel (type 4).
+  void NoteOmission(TOmissionReason Reason, const std::string& Path, const std::string& Message);
+
   // Sum of the files added since ClearAll, each rounded up to whole sectors.
   int64_t TotalAddedBytes() const { return total_added_bytes_; }
 
@@ -216,23 +275,23 @@ class TzqCDBurner : public TSCSIDevice {
 
   // Layout results, valid until the compilation changes. Sectors are
   // absolute (of the disc, or of the image file); sizes are bytes.
-  int32_t SessionStart = 0;       // first sector of the new session
-  int32_t PvdSector = 0;          // primary volume descriptor
-  int32_t SvdSector = 0;          // Joliet descriptor (with JolietFileSystem)
-  int32_t TermSector = 0;         // descriptor set terminator
-  int32_t IsoPathLSector = 0;     // ISO 9660 path tables, little- and big-endian
+  int32_t SessionStart = 0;    // first sector of the new session
+  int32_t PvdSector = 0;       // primary volume descriptor
+  int32_t SvdSector = 0;       // Joliet descriptor (with JolietFileSystem)
+  int32_t TermSector = 0;      // descriptor set terminator
+  int32_t IsoPathLSector = 0;  // ISO 9660 path tables, little- and big-endian
   int32_t IsoPathMSector = 0;
   int32_t JolietPathLSector = 0;  // the Joliet path tables
   int32_t JolietPathMSector = 0;
-  int64_t IsoPathSize = 0;        // bytes of one table of each kind, before rounding
+  int64_t IsoPathSize = 0;  // bytes of one table of each kind, before rounding
   int64_t JolietPathSize = 0;
-  int32_t IsoDirsSector = 0;      // first sector of the ISO directory area
-  int32_t JolietDirsSector = 0;   // first sector of the Joliet directory area
-  int32_t FirstFileSector = 0;    // first sector of file data; never below 150
-  int64_t HeaderPad = 0;          // zero bytes after the directories up to sector 150
-  int64_t FileSectors = 0;        // the new files' data, in sectors
-  int32_t SessionEnd = 0;         // first sector after the session
-  int64_t SessionSectors = 0;     // set by Prepare, or by an image burn from its file
+  int32_t IsoDirsSector = 0;     // first sector of the ISO directory area
+  int32_t JolietDirsSector = 0;  // first sector of the Joliet directory area
+  int32_t FirstFileSector = 0;   // first sector of file data; never below 150
+  int64_t HeaderPad = 0;         // zero bytes after the directories up to sector 150
+  int64_t FileSectors = 0;       // the new files' data, in sectors
+  int32_t SessionEnd = 0;        // first sector after the session
+  int64_t SessionSectors = 0;    // set by Prepare, or by an image burn from its file
 
   // Appends the data of every new file of FileTable to the image file open
   // at ImageFd (positioned after the header; ImageName for messages): the direct writing of a quick
@@ -263,6 +322,15 @@ class TzqCDBurner : public TSCSIDevice {
   void AbortWrite();
   // Bytes handed to the drive or the image file by the running job.
   std::atomic<int64_t> BytesWritten{0};
+  // The running job's phase; the last job's, once it has ended.
+  std::atomic<TJobPhase> JobPhase{TJobPhase::Preparing};
+  // Set by a failing job's writer before OnWriteDone; cleared when a job
+  // starts.
+  TJobFailure JobFailure;
+  // An image save writes here instead of opening ISOFileName when this is
+  // a file descriptor (standard output, or a file the caller created); the
+  // save leaves it open. Messages still name ISOFileName.
+  int ImageFd = -1;
   // Fill level of the running job's buffer as a percentage of CacheSize;
   // 0 while no job runs.
   int32_t CacheFillPercent() const;
@@ -350,12 +418,18 @@ class TzqCDBurner : public TSCSIDevice {
   // Target folder of a WithPath add from a source folder path.
   PDirEntry WithPathTarget(PDirEntry Dir, std::string SourceDir);
   int32_t Walk(PDirEntry Dir, const std::string& SourceDir, bool ArchiveOnly, WalkState& State);
+  void OmitRest(const std::vector<TSearchRec>& Subfolders, size_t From,
+                const std::string& SourceDir);
   void Report(const char* Format, const std::string& A, const std::string& B = std::string());
+  // Report, and the entry recorded as left out.
+  void Omit(TOmissionReason Reason, const char* Format, const std::string& A,
+            const std::string& B = std::string());
   bool CopyDirInto(const std::string& DestPath, PDirEntry Src, bool ArchiveOnly);
 
   // Layout steps (layout.cpp).
   bool CheckNames(const std::vector<PDirEntry>& Dirs);
   void MakeIsoNamesUnique(const std::vector<PDirEntry>& Dirs);
+  void MakeJolietNames(const std::vector<PDirEntry>& Dirs);
   void OrderDirectories(const std::vector<PDirEntry>& Dirs);
   void WriteHeader(const std::vector<PDirEntry>& Dirs, TDateTime Now);
 
@@ -381,4 +455,5 @@ class TzqCDBurner : public TSCSIDevice {
   std::unordered_map<std::string, PDirEntry> dirs_by_path_;
   int16_t time_zone_offset_ = 0;
   int64_t total_added_bytes_ = 0;
+  std::vector<TOmission> omissions_;
 };

@@ -47,8 +47,12 @@ struct TDEntry {
 };
 
 struct TFEntry {
-  std::string ShortName;   // ISO 9660 name without ";1" (upper case)
-  std::string LongName;    // Joliet name without the version suffix
+  std::string ShortName;  // ISO 9660 name without ";1" (upper case)
+  std::string LongName;   // Joliet name without the version suffix
+  // The name the Joliet records carry when it differs from LongName (set by
+  // the layout: characters Joliet forbids replaced, clashes numbered);
+  // empty otherwise.
+  std::string JolietId;
   std::string SourcePath;  // host path the data is read from; empty for folders and imported files
   uint8_t Imported = 0;    // 1: the data lies on the disc at the absolute sector IsoSector
   TDateTime DateTime = 0;  // recording date, local time

@@ -46,9 +46,9 @@ struct HierarchyWriter {
         const auto* name = reinterpret_cast<const uint8_t*>(d->ShortName.data());
         pos += iso::PutPathRecord(at, ByteOrder, extent, parent, {name, d->ShortName.size()});
       } else {
-        const size_t bytes = 2 * iso::Utf16Units(d->LongName);
+        const size_t bytes = 2 * iso::Utf16Units(burner::iso_layout::JolietName(d));
         pos += iso::PutPathRecordFixed(at, ByteOrder, extent, parent, bytes);
-        iso::PutUtf16BE(at.subspan(iso::kPtIdentifier), d->LongName);
+        iso::PutUtf16BE(at.subspan(iso::kPtIdentifier), burner::iso_layout::JolietName(d));
       }
     }
   }

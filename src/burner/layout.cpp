@@ -14,6 +14,8 @@
 #include "burner/iso_names.h"
 #include "burner/iso_path_table.h"
 #include "burner/layout_records.h"
+#include "burner/name_rules.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -47,6 +49,7 @@ bool TzqCDBurner::Prepare(bool ImageOnly, PDirEntry Dir) {
 
   const std::vector<PDirEntry>& dirs = DirTable();
   MakeIsoNamesUnique(dirs);
+  MakeJolietNames(dirs);
   if (!CheckNames(dirs)) return false;
   OrderDirectories(dirs);
   const bool joliet = JolietFileSystem;
@@ -57,7 +60,8 @@ bool TzqCDBurner::Prepare(bool ImageOnly, PDirEntry Dir) {
   for (PDirEntry d : dirs) {
     if (d == root_) continue;
     IsoPathSize += static_cast<int64_t>(iso::PathRecordLength(d->ShortName.size()));
-    JolietPathSize += static_cast<int64_t>(iso::PathRecordLength(2 * iso::Utf16Units(d->LongName)));
+    JolietPathSize += static_cast<int64_t>(
+        iso::PathRecordLength(2 * iso::Utf16Units(burner::iso_layout::JolietName(d))));
   }
 
   // Directory extents.
@@ -173,6 +177,91 @@ void TzqCDBurner::MakeIsoNamesUnique(const std::vector<PDirEntry>& Dirs) {
       taken.insert(key);
       e->ShortName = numbered;
       if (!file) e->Dir->ShortName = std::move(numbered);
+    }
+  }
+}
+
+namespace {
+
+// Characters a Joliet name may not hold: the controls and * / : ; ? \.
+bool JolietForbidden(char32_t C) {
+  return C < 0x20 || C == '*' || C == '/' || C == ':' || C == ';' || C == '?' || C == '\\';
+}
+
+std::string JolietSafe(const std::string& Name) {
+  std::string out;
+  out.reserve(Name.size());
+  for (size_t pos = 0; pos < Name.size();) {
+    const size_t from = pos;
+    const char32_t c = platform::DecodeUtf8(Name, pos);
+    if (JolietForbidden(c))
+      out += '_';
+    else
+      out.append(Name, from, pos - from);
+  }
+  return out;
+}
+
+// Joliet names of one folder meet as readers compare them: letter case
+// (ASCII) aside.
+std::string JolietKey(const std::string& Name) {
+  return burner::UpperAscii(Name);
+}
+
+// Name with "~N" before its extension (a file's last dot), its stem cut a
+// character at a time until the record can hold it.
+std::string JolietNumbered(const std::string& Name, bool IsFile, unsigned N) {
+  const size_t dot = IsFile ? Name.find_last_of('.') : std::string::npos;
+  std::string stem = dot == std::string::npos ? Name : Name.substr(0, dot);
+  const std::string tail =
+      "~" + std::to_string(N) + (dot == std::string::npos ? "" : Name.substr(dot));
+  while (!stem.empty() && !iso::JolietNameFits(stem + tail, IsFile)) {
+    size_t cut = stem.size() - 1;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  return stem + tail;
+}
+
+}  // namespace
+
+// The Joliet tree holds names as readers take them: characters Joliet
+// forbids become "_", and when that makes two names of one folder meet,
+// the later entry's name is numbered ("name~1.txt"). The compilation's own
+// names stay as they are; only the records and path tables carry these.
+void TzqCDBurner::MakeJolietNames(const std::vector<PDirEntry>& Dirs) {
+  std::unordered_set<std::string> taken;
+  std::unordered_multiset<std::string> wanted;
+  std::vector<std::string> safe;
+  for (PDirEntry d : Dirs) {
+    safe.clear();
+    wanted.clear();
+    bool changed = false;
+    for (PFileEntry e = d->FirstChild; e != nullptr; e = e->Next) {
+      e->JolietId.clear();
+      safe.push_back(JolietSafe(e->LongName));
+      std::string key = JolietKey(safe.back());
+      // Copies can bring two entries of one name into a folder, too.
+      changed = changed || safe.back() != e->LongName || wanted.count(key) != 0;
+      wanted.insert(std::move(key));
+    }
+    if (!changed) continue;
+    taken.clear();
+    size_t i = 0;
+    for (PFileEntry e = d->FirstChild; e != nullptr; e = e->Next, ++i) {
+      std::string name = std::move(safe[i]);
+      if (!taken.insert(JolietKey(name)).second) {
+        const bool file = !IsFolderEntry(e);
+        for (unsigned n = 1;; ++n) {
+          std::string numbered = JolietNumbered(name, file, n);
+          const std::string key = JolietKey(numbered);
+          if (wanted.count(key) == 0 && taken.insert(key).second) {
+            name = std::move(numbered);
+            break;
+          }
+        }
+      }
+      if (name != e->LongName) e->JolietId = std::move(name);
     }
   }
 }

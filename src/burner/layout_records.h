@@ -21,7 +21,11 @@ inline const std::string& IsoName(const TFEntry* Entry) {
   return IsFolderEntry(Entry) ? Entry->Dir->ShortName : Entry->ShortName;
 }
 inline const std::string& JolietName(const TFEntry* Entry) {
-  return IsFolderEntry(Entry) ? Entry->Dir->LongName : Entry->LongName;
+  return Entry->JolietId.empty() ? Entry->LongName : Entry->JolietId;
+}
+// A folder's Joliet name, as its entry's record and the path tables carry it.
+inline const std::string& JolietName(const TDEntry* Dir) {
+  return Dir->Entry != nullptr ? JolietName(Dir->Entry) : Dir->LongName;
 }
 
 // ";1" follows every file identifier.

@@ -87,8 +87,10 @@ class DirectoryWalk {
   void TakeRecord(Frame& f, const iso::DirRecordView& r);
   void TakeFolder(Frame& f, const iso::DirRecordView& r, TSearchRec& rec);
   void TakeFile(Frame& f, const iso::DirRecordView& r, TSearchRec& rec);
-  void Log(const char* Format, std::initializer_list<std::string_view> Args) {
-    b_.DebugMsg(msg::Fill(Format, Args), msg::kTypeOperation);
+  // What could not be read is reported and recorded as left out.
+  void Omit(TOmissionReason Reason, const std::string& Path, const char* Format,
+            std::initializer_list<std::string_view> Args) {
+    b_.NoteOmission(Reason, Path, msg::Fill(Format, Args));
   }
   bool TablesFull() const {
     return b_.FileCount() >= b_.MaxFiles() || b_.DirCount() >= b_.MaxDirs();
@@ -126,13 +128,16 @@ void DirectoryWalk::Step() {
   if (!f.loaded) {
     if (f.remaining == 0 || seen_.contains(f.sector)) {
       // The extent ends, or runs into sectors another folder already had.
-      if (f.remaining != 0) Log(msg::kDirectoryLoop, {std::to_string(f.sector), Folder(f.dir)});
+      if (f.remaining != 0)
+        Omit(TOmissionReason::Damaged, Folder(f.dir), msg::kDirectoryLoop,
+             {std::to_string(f.sector), Folder(f.dir)});
       stack_.pop_back();
       return;
     }
     seen_.insert(f.sector);
     if (!sectors_.Read(f.sector, f.bytes)) {
-      Log(msg::kDirectoryUnreadable, {std::to_string(f.sector), Folder(f.dir)});
+      Omit(TOmissionReason::Unreadable, Folder(f.dir), msg::kDirectoryUnreadable,
+           {std::to_string(f.sector), Folder(f.dir)});
       stack_.pop_back();
       return;
     }
@@ -150,9 +155,10 @@ void DirectoryWalk::Step() {
         f.offset += r.Step;
         break;
       case iso::RecordKind::Bad:
-        Log(msg::kBadRecord, {std::to_string(f.sector), r.Problem, Folder(f.dir)});
+        Omit(TOmissionReason::Damaged, Folder(f.dir), msg::kBadRecord,
+             {std::to_string(f.sector), r.Problem, Folder(f.dir)});
         if (++f.bad_records > kMaxBadRecordsPerFolder) {
-          Log(msg::kTooManyBadRecords, {Folder(f.dir)});
+          Omit(TOmissionReason::Damaged, Folder(f.dir), msg::kTooManyBadRecords, {Folder(f.dir)});
           stack_.pop_back();
           return;
         }
@@ -179,9 +185,10 @@ void DirectoryWalk::TakeRecord(Frame& f, const iso::DirRecordView& r) {
   if (iso::IsDotIdentifier(r.Identifier)) return;
   const size_t limit = joliet_ ? iso::kJolietIdentifierLimit : iso::kIsoIdentifierLimit;
   if (r.Identifier.size() >= limit) {
-    b_.DebugMsg(
-        std::string(msg::kFileNameTooLong) + "\n\r" + iso::ShownIdentifier(r.Identifier, joliet_),
-        msg::kTypeOperation);
+    const std::string name = iso::ShownIdentifier(r.Identifier, joliet_);
+    b_.NoteOmission(TOmissionReason::NameTooLong,
+                    Folder(f.dir) + (f.dir->Parent == f.dir ? "" : "\\") + name,
+                    std::string(msg::kFileNameTooLong) + "\n\r" + name);
     return;
   }
   // Resource forks and the like share their file's name; the file is the
@@ -212,18 +219,19 @@ void DirectoryWalk::TakeRecord(Frame& f, const iso::DirRecordView& r) {
 void DirectoryWalk::TakeFolder(Frame& f, const iso::DirRecordView& r, TSearchRec& rec) {
   const std::string shown = Folder(f.dir) + (f.dir->Parent == f.dir ? "" : "\\") + rec.Name;
   if (stack_.size() > TzqCDBurner::kMaxImportDepth) {
-    Log(msg::kTooDeep, {std::to_string(TzqCDBurner::kMaxImportDepth), shown});
+    Omit(TOmissionReason::Limit, shown, msg::kTooDeep,
+         {std::to_string(TzqCDBurner::kMaxImportDepth), shown});
     return;
   }
   if (seen_.contains(r.Extent)) {
-    Log(msg::kDirectoryLoop, {std::to_string(r.Extent), shown});
+    Omit(TOmissionReason::Damaged, shown, msg::kDirectoryLoop, {std::to_string(r.Extent), shown});
     return;
   }
   PDirEntry dir = b_.CreateDir(f.dir, rec);
   if (dir == nullptr) {
     // The component said why; a full table ends the import.
     if (TablesFull()) {
-      Log(msg::kImportStopped, {shown});
+      Omit(TOmissionReason::Limit, shown, msg::kImportStopped, {shown});
       stopped_ = true;
     }
     return;
@@ -243,7 +251,7 @@ void DirectoryWalk::TakeFile(Frame& f, const iso::DirRecordView& r, TSearchRec& 
     f.several_extents.clear();
   }
   if (more_follow) {
-    Log(msg::kSeveralExtents, {shown});
+    Omit(TOmissionReason::TooLarge, shown, msg::kSeveralExtents, {shown});
     f.several_extents = rec.Name;
     return;
   }
@@ -253,12 +261,12 @@ void DirectoryWalk::TakeFile(Frame& f, const iso::DirRecordView& r, TSearchRec& 
                        (r.Extent == 0 && r.DataLength != 0) ||
                        (end != 0 && r.DataLength != 0 && uint64_t{r.Extent} + sectors > end);
   if (outside) {
-    Log(msg::kDataOutsideDisc, {shown});
+    Omit(TOmissionReason::Damaged, shown, msg::kDataOutsideDisc, {shown});
     return;
   }
   if (b_.InsertFile(f.dir, rec, false, static_cast<int32_t>(r.Extent), std::string()) == 0 &&
       b_.FileCount() >= b_.MaxFiles()) {
-    Log(msg::kImportStopped, {shown});
+    Omit(TOmissionReason::Limit, shown, msg::kImportStopped, {shown});
     stopped_ = true;
   }
 }
