@@ -172,6 +172,7 @@ void TSCSIDevice::DecodeFailure(SRB_ExecSCSICmd& srb) {
   if (LastError == texts::kCheckCondition) LastError = DecodeSense(srb);
   const std::string additional = DecodeAdditionalSense(srb);
   std::memcpy(LastSense.data(), srb.SenseArea, LastSense.size());
+  std::memcpy(LastFailedCdb.data(), srb.CDBByte, LastFailedCdb.size());
   if (srb.SenseArea[7] != 0) LastError += " (" + additional + ")";
   const std::string& detail = device::LastTransportReport().detail;
   if (!detail.empty()) LastError += " (" + detail + ")";

@@ -78,6 +78,9 @@ class TSCSIDevice {
   uint32_t LastResidual = 0;
   // The wait the last command was given, after the floor was applied.
   int32_t LastTimeoutMs = 0;
+  // The command block of the last command that failed, so that a job's
+  // report can name the command and the sector it addressed.
+  std::array<uint8_t, kCdbSize> LastFailedCdb{};
 
   // A transport is installed.
   bool ASPIInitialized() const;

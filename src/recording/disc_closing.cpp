@@ -32,19 +32,22 @@ void RaiseFinalizingTrack(TzqCDBurner& Component) {
 
 void TDiscWriter::Close() {
   const bool image = source_ == TDiscSource::Image;
+  // A job that failed while writing keeps that phase for its report.
+  if (!Failed()) EnterPhase(TJobPhase::Synchronizing);
   uint32_t size = 0, blank = 0;
   if (media_ != mtDVDRAM) c_.ReadBufferCapacity(size, blank);
   if (DiscAtOnceMedium()) {
     {
       std::lock_guard<std::mutex> guard(JobLock());
       RaiseFinalizingTrack(c_);
+      if (!Failed()) EnterPhase(TJobPhase::ClosingTrack);
       if (c_.DVRQuirk)
         c_.DebugMsg(std::string(burner::msg::kProgressPrefix) + msg::kWritingLeadOut,
                     burner::msg::kTypeProgress);
     }
     if (!c_.SynchronizeCache(kDiscAtOnceSyncMs, true) && RecordingFailed(c_.LastSense.data()) &&
         !Failed())
-      Fail(WriterError());
+      FailCommand(WriterError());
     WaitForLeadOut();
   } else {
     {
@@ -93,11 +96,11 @@ void TDiscWriter::Synchronize() {
   // A drive reports here the blocks it took but could not record: the
   // session on the disc is not what was sent.
   if (RecordingFailed(c_.LastSense.data()) && !c_.TransportError) {
-    if (!Failed()) Fail(WriterError());
+    if (!Failed()) FailCommand(WriterError());
     return;
   }
   if (!c_.SynchronizeCache(kSyncMs, true) && RecordingFailed(c_.LastSense.data()) && !Failed())
-    Fail(WriterError());
+    FailCommand(WriterError());
 }
 
 void TDiscWriter::WaitForLeadOut() {
@@ -108,12 +111,12 @@ void TDiscWriter::WaitForLeadOut() {
   for (int32_t i = 0;; ++i) {
     if (c_.ReadDiscInfo()) return;
     if (RecordingFailed(c_.LastSense.data()) && !c_.TransportError) {
-      if (!Failed()) Fail(WriterError());
+      if (!Failed()) FailCommand(WriterError());
       return;
     }
     if (i >= polls) {
       if (!Failed())
-        Fail(burner::msg::Fill(msg::kLeadOutTimeout, {std::to_string(kLeadOutMinutes)}));
+        FailCommand(burner::msg::Fill(msg::kLeadOutTimeout, {std::to_string(kLeadOutMinutes)}));
       return;
     }
     const uint32_t step = c_.DeviceBufferSize / kLeadOutBarSeconds;
@@ -125,10 +128,14 @@ void TDiscWriter::WaitForLeadOut() {
 void TDiscWriter::CloseSession() {
   // A DVD+R stays appendable after its session is closed; finalizing it
   // is a close of its own.
-  if (CloseAttempts(false) && (media_ != mtDVDPR || !c_.FinalizeDisc || CloseAttempts(true)))
-    return;
+  EnterPhase(TJobPhase::ClosingSession);
+  if (CloseAttempts(false)) {
+    if (media_ != mtDVDPR || !c_.FinalizeDisc) return;
+    EnterPhase(TJobPhase::Finalizing);
+    if (CloseAttempts(true)) return;
+  }
   // The disc is left open: the user must know.
-  Fail(std::string(msg::kSessionNotClosed) + " [" + c_.LastError + "]");
+  FailCommand(std::string(msg::kSessionNotClosed) + " [" + c_.LastError + "]");
 }
 
 bool TDiscWriter::CloseAttempts(bool Finalize) {

@@ -34,14 +34,36 @@ TDiscWriter::TDiscWriter(TzqCDBurner& Component, TCacheThread& Reader, TDiscSour
       retry_ms_(Source == TDiscSource::Image ? kImageRetryMs : kCompilationRetryMs) {}
 
 void TDiscWriter::Run() {
+  EnterPhase(TJobPhase::Preparing);
   if (!Prepare()) return;
+  EnterPhase(TJobPhase::Writing);
   WriteLoop();
   Close();
 }
 
+void TDiscWriter::EnterPhase(TJobPhase Phase) {
+  c_.JobPhase = Phase;
+}
+
 void TDiscWriter::Fail(const std::string& Text) {
+  if (!Failed() && !c_.JobFailure.Recorded) {
+    c_.JobFailure = TJobFailure{};
+    c_.JobFailure.Recorded = true;
+    c_.JobFailure.Phase = c_.JobPhase;
+    c_.JobFailure.SectorsWritten = written_;
+  }
   reader_.SetErrorText(Text);
   reader_.RequestStop();
+}
+
+void TDiscWriter::FailCommand(const std::string& Text) {
+  const bool first = !Failed() && !c_.JobFailure.Recorded;
+  Fail(Text);
+  if (!first) return;
+  c_.JobFailure.FromCommand = true;
+  c_.JobFailure.Cdb = c_.LastFailedCdb;
+  c_.JobFailure.Sense = c_.LastSense;
+  c_.JobFailure.CommandError = c_.LastError;
 }
 
 bool TDiscWriter::Failed() const {
@@ -148,7 +170,7 @@ bool TDiscWriter::CheckNextWritable() {
   const bool sequential = recording_ == TRecording::Sequential;
   const bool known = c_.ReadTrackInformation(kInvisibleTrack);
   if (!known && sequential) {
-    Fail(std::string(msg::kNoNextWritableAddress) + " [" + c_.LastError + "]");
+    FailCommand(std::string(msg::kNoNextWritableAddress) + " [" + c_.LastError + "]");
     return false;
   }
   if (known && sequential && (c_.TrackInfo.Flags & kNextWritableValid) == 0) {
@@ -296,12 +318,12 @@ bool TDiscWriter::WriteAt(const uint8_t* Data, int32_t Sectors) {
     const bool retry =
         !c_.TransportError && (c_.TargetBusy || asc == kAscNotReady || asc == kAscNone);
     if (!retry) {
-      Fail(WriterError());
+      FailCommand(WriterError());
       return false;
     }
     c_.Sleep(retry_ms_);
     if (++retries >= kMaxWriteAttempts) {
-      Fail(msg::kWriterBusy);
+      FailCommand(msg::kWriterBusy);
       return false;
     }
   }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "burner/cd_burner.h"
 #include "burner/disc_media.h"
 
 class TzqCDBurner;
@@ -67,7 +68,12 @@ class TDiscWriter {
   // Stream, reserve and wait for the lead-out as DVD-R does.
   bool DiscAtOnceMedium() const;
   bool Simulating() const;
+  void EnterPhase(TJobPhase Phase);
+  // Ends the job with Text; the first failure is the one recorded.
   void Fail(const std::string& Text);
+  // The same for a failure of the drive's last command, whose block and
+  // sense the record keeps.
+  void FailCommand(const std::string& Text);
   bool Failed() const;
   std::string WriterError() const;
 

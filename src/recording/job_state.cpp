@@ -131,6 +131,8 @@ bool StartCache(TzqCDBurner& Component) {
 }
 
 bool StartReader(TzqCDBurner& Component, std::unique_ptr<TCacheThread> Reader) {
+  Component.JobFailure = TJobFailure{};
+  Component.JobPhase = TJobPhase::Preparing;
   TCacheThread* cache = Reader.get();
   SetCurrentCache(std::move(Reader));
   for (;;) {

@@ -18,14 +18,18 @@ namespace msg = burner::msg;
 // The header, then the files' data written directly. A failure is the
 // save's error text; empty on success.
 std::string QuickSave(TzqCDBurner& Component, const std::string& FileName) {
-  const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  Component.JobFailure = TJobFailure{};
+  Component.JobPhase = TJobPhase::Writing;
+  const bool own = Component.ImageFd < 0;
+  const int fd = own ? ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                     : Component.ImageFd;
   if (fd < 0) return burner::FileMessage(msg::kCantCreateFile, FileName);
   std::string error;
   const auto header = Component.HeaderStream.Bytes();
   if (!burner::WriteAll(fd, header.data(), header.size()))
     error = burner::FileMessage(msg::kCantWriteFile, FileName, errno);
   if (error.empty()) error = Component.WriteImageData(fd, FileName);
-  if (::close(fd) != 0 && error.empty())
+  if (own && ::close(fd) != 0 && error.empty())
     error = burner::FileMessage(msg::kCantWriteFile, FileName, errno);
   return error;
 }

@@ -89,7 +89,11 @@ void TThWrite::Execute() {
 
 void TThWrite::WriteImageFile(TCacheThread& Cache) {
   const std::string& name = component_.ISOFileName;
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  component_.JobPhase = TJobPhase::Writing;
+  // A descriptor the caller opened is written and left open for it.
+  const bool own = component_.ImageFd < 0;
+  const int fd = own ? ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                     : component_.ImageFd;
   if (fd < 0) {
     Cache.SetErrorText(burner::FileMessage(bmsg::kCantCreateFile, name));
     Cache.RequestStop();
@@ -125,8 +129,9 @@ void TThWrite::WriteImageFile(TCacheThread& Cache) {
     component_.BytesWritten += n;
     for (auto& b : blocks) Cache.ReturnBlock(std::move(b));
   }
-  // Some file systems report a failed write only when the file is closed.
-  if (::close(fd) != 0 && !Cache.HasError())
+  // Some file systems report a failed write only when the file is closed
+  // (the owner of a descriptor given to the save closes it and checks).
+  if (own && ::close(fd) != 0 && !Cache.HasError())
     Cache.SetErrorText(burner::FileMessage(bmsg::kCantWriteFile, name, errno));
 }
 
