@@ -9,6 +9,8 @@ packages=(
   # peers that check our images and discs
   xorriso genisoimage p7zip-full libarchive-tools cdrskin growisofs cdrdao
   sg3-utils libcdio-utils python3-pycdlib attr
+  # the JSON Schema validator that checks every --json line
+  python3-jsonschema
   # windows without a display, and their fonts
   xvfb xauth fonts-dejavu-core fonts-wqy-microhei
 )

@@ -19,6 +19,7 @@
 #include "app/preferences.h"
 #include "burner/disc_media.h"
 #include "device/media_types.h"
+#include "jobs/compilation.h"
 
 namespace {
 
@@ -29,19 +30,14 @@ const QString kBurnCaption = QStringLiteral("Burning Progress: ");
 std::string ToStd(const QString& s) {
   return s.toUtf8().toStdString();
 }
+QString FromStd(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Pending repaints and timers run; the user's input waits, so that nothing
 // starts another command in the middle of this one.
 void LetMessagesRun() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-// Entries whose data lies on the disc, from an imported session.
-bool HoldsImportedFiles(const TzqCDBurner& burner) {
-  for (PFileEntry e : burner.FileTable()) {
-    if (e->Imported != 0 && !e->Removed) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -77,8 +73,8 @@ void TFGUI::actBurnExecute() {
   LetMessagesRun();
 
   FErrorPosition = QStringLiteral("before DirsCount");
-  if (zqCDBurner1.DirsCount() == 0 && zqCDBurner1.FilesCount() == 0) {
-    ShowMessage(QStringLiteral("Please add the file or directory first!"));
+  if (const auto refused = jobs::CheckNotEmpty(zqCDBurner1)) {
+    ShowMessage(FromStd(refused->Message));
     return;
   }
   if (ShowFiles) {
@@ -88,41 +84,47 @@ void TFGUI::actBurnExecute() {
   }
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  // A session on an overwritable disc is written from its first sector,
-  // over everything the disc held, the data of an imported session too.
-  const uint16_t media = zqCDBurner1.GetMediaType();
-  const bool overwritable = burner::RecordingOf(media, burner::CurrentProfile(zqCDBurner1)) ==
-                            burner::TRecording::Overwritable;
-  const std::string_view name = MediaNames[media < MediaNames.size() ? media : 0];
-  const QString mediaName = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-  if (overwritable && HoldsImportedFiles(zqCDBurner1)) {
+  // The checks before a burn: the disc, what the compilation holds and
+  // the volume label (the compilation's top node names it).
+  const std::string volume = zqCDBurner1.IdVolume;
+  zqCDBurner1.IdVolume = ToStd(RootNode()->text(0));
+  jobs::BurnRequest request;
+  request.SkipUnadded = true;  // the question below says what is missing
+  request.ClearArchive = FArchiveFiles;
+  request.LayOut = false;
+  const auto plan = jobs::PlanBurn(zqCDBurner1, request);
+  if (!plan) {
+    zqCDBurner1.IdVolume = volume;
     QApplication::restoreOverrideCursor();
-    ShowMessage(QStringLiteral("The session cannot be continued on a ") + mediaName +
-                QStringLiteral(": the disc is written from its start, over the files of the "
-                               "session."));
+    ShowMessage(FromStd(plan.Refused->Message));
     return;
   }
   FErrorPosition = QStringLiteral("Before Prepare");
   const QString total = FormatMegabyteFigure(zqCDBurner1.TotalAddedBytes());
   lblTotalSpace->setText(total + QStringLiteral(" MB"));
   QString question = QStringLiteral("Total File Sizes ") + total + QStringLiteral(" MB");
-  if (overwritable) {
-    question += QStringLiteral("\r\nThe ") + mediaName +
+  question += LeftOutLine();
+  // A session on an overwritable disc is written from its first sector,
+  // over everything the disc held.
+  if (plan.Value.Disc.Overwritable) {
+    question += QStringLiteral("\r\nThe ") + FromStd(plan.Value.Disc.Name) +
                 QStringLiteral(" is written from its start: what it holds is replaced.");
   }
+  for (const std::string& warning : plan.Value.Warnings)
+    question += QStringLiteral("\r\n") + FromStd(warning);
   lblProgress->setText(kBurnCaption);
   QApplication::restoreOverrideCursor();
 
   if (!AskYesNo(this, question, QStringLiteral("Start to Burn?"))) {
+    zqCDBurner1.IdVolume = volume;
     Timer1->stop();
     return;
   }
-  zqCDBurner1.IdVolume = ToStd(RootNode()->text(0));
-  QString reason;
-  if (!PrepareLayout(false, reason)) {
+  if (const auto refused = jobs::LayOut(zqCDBurner1, false)) {
     // Nothing was written; the compilation stays for the user to mend.
     lblProgress->setText(QStringLiteral("Progress: "));
-    ShowMessage(QStringLiteral("Failed in Burning!") + QStringLiteral("\r\nError: ") + reason);
+    ShowMessage(QStringLiteral("Failed in Burning!") + QStringLiteral("\r\nError: ") +
+                FromStd(refused->Message));
     return;
   }
   lblTotalSpace->setText(FormatMegabytes(zqCDBurner1.ImageSectors() * 2048));
@@ -135,6 +137,8 @@ void TFGUI::actBurnExecute() {
   BeginJobCursor();
   FErrorPosition = QStringLiteral("before BurnCD");
   FAwaitingReport = true;
+  FImageSave.reset();
+  FBurnPlan = plan.Value;
   StartedOrCancelled(zqCDBurner1.BurnCD());
 }
 
@@ -148,6 +152,11 @@ void TFGUI::actBurnISOExecute() {
   od.setNameFilters({QStringLiteral(".ISO Files (*.iso *.ISO)"), QStringLiteral("All File (*)")});
   if (od.exec() != QDialog::Accepted || od.selectedFiles().isEmpty()) return;
   const QString file = od.selectedFiles().first();
+  const auto plan = jobs::PlanBurnImage(zqCDBurner1, ToStd(file));
+  if (!plan) {
+    ShowMessage(FromStd(plan.Refused->Message));
+    return;
+  }
 
   BeginJobCursor();
   zqCDBurner1.JolietFileSystem = Preferences()->chkJoliet->isChecked();
@@ -157,6 +166,8 @@ void TFGUI::actBurnISOExecute() {
   Timer1->start();
   // The recorder keeps the write speed last sent to it.
   FAwaitingReport = true;
+  FImageSave.reset();
+  FBurnPlan = plan.Value;
   const bool started = zqCDBurner1.BurnISO(ToStd(file));
   dxbarProgress->setMaximum(
       static_cast<int>(std::clamp<int64_t>(zqCDBurner1.ImageSectors(), 1, INT32_MAX)));
@@ -164,10 +175,12 @@ void TFGUI::actBurnISOExecute() {
 }
 
 void TFGUI::actEraseExecute() {
-  if (!zqCDBurner1.IsErasable() && zqCDBurner1.GetMediaType() != mtDVDRAM) {
-    ShowMessage(QStringLiteral("This is not a rewritable CD!"));
+  const auto plan = jobs::PlanErase(zqCDBurner1);
+  if (!plan) {
+    ShowMessage(FromStd(plan.Refused->Message));
     return;
   }
+  FErasePlan = plan.Value;
   if (!AskYesNo(this, QStringLiteral("Delete all data"),
                 QStringLiteral("Delete all data Quickly! Are you sure?"), true, true)) {
     return;

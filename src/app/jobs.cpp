@@ -1,8 +1,6 @@
 // The commands that start and stop the burner's long jobs (saving the
 // compilation as an image file, and the drive commands), the half-second
 // progress display and the handlers of the jobs' completion events.
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -21,12 +19,12 @@
 #include "app/preferences.h"
 #include "app/text_rules.h"
 #include "app/ui_hand_over.h"
+#include "jobs/compilation.h"
 #include "recording/job_state.h"
 
 namespace {
 
 constexpr int kMaxImageNameChars = 106;
-constexpr int kCompilationLogType = 4;  // a failed compilation operation
 // How long a window being taken down waits for a job's threads.
 constexpr auto kTakeDownWait = std::chrono::seconds(60);
 // How often the window looks whether an erase thread has ended.
@@ -53,22 +51,6 @@ void SetPosition(QProgressBar* bar, qint64 value) {
 // show itself busy instead of empty).
 void SetMaximum(QProgressBar* bar, qint64 maximum) {
   bar->setMaximum(static_cast<int>(std::clamp<qint64>(maximum, 1, INT32_MAX)));
-}
-
-// Whether `path` names the same file as one of the compilation's sources:
-// an image saved over its own source would destroy the data it copies.
-bool IsCompilationSource(const TzqCDBurner& burner, const QString& path) {
-  struct stat target {};
-  if (::stat(QFile::encodeName(path).constData(), &target) != 0) return false;
-  for (PFileEntry e : burner.FileTable()) {
-    if (e->SourcePath.empty() || IsFolderEntry(e)) continue;
-    struct stat source {};
-    if (::stat(e->SourcePath.c_str(), &source) == 0 && source.st_dev == target.st_dev &&
-        source.st_ino == target.st_ino) {
-      return true;
-    }
-  }
-  return false;
 }
 
 }  // namespace
@@ -123,25 +105,22 @@ void TFGUI::EndJobCursor() {
   QApplication::restoreOverrideCursor();
 }
 
-bool TFGUI::PrepareLayout(bool ImageOnly, QString& Reason) {
-  // The burner says why a layout cannot be made on its log channel; no job
-  // runs yet, so the channel can be borrowed for the moment.
-  TOnDebugMsg saved = zqCDBurner1.OnDebugMessage;
-  QString last;
-  zqCDBurner1.OnDebugMessage = [&](TSCSIDevice* sender, const std::string& text, uint8_t type) {
-    if (saved) saved(sender, text, type);
-    if (type == kCompilationLogType) last = FromStd(text);
-  };
-  bool ok = false;
-  try {
-    ok = zqCDBurner1.Prepare(ImageOnly);
-  } catch (...) {
-    zqCDBurner1.OnDebugMessage = saved;
-    throw;
+QString TFGUI::LeftOutLine() const {
+  const size_t left = zqCDBurner1.Omissions().size();
+  if (left == 0) return QString();
+  return QStringLiteral("\r\n") + FromStd(jobs::OmissionsSummary(left)) +
+         QStringLiteral(" (see the status bar)");
+}
+
+void TFGUI::ShowFailure(const QString& Caption, const jobs::Outcome& Outcome) {
+  QString text = Caption + QStringLiteral("\r\nError: ") + FromStd(Outcome.Message);
+  if (Outcome.Failure) {
+    for (const std::string& line : jobs::FailureLines(*Outcome.Failure)) {
+      text += QStringLiteral("\r\n") + FromStd(line);
+      zqCDBurner1.DebugMsg(">>> " + line, 0);
+    }
   }
-  zqCDBurner1.OnDebugMessage = saved;
-  Reason = last;
-  return ok;
+  ShowMessage(text);
 }
 
 void TFGUI::CancelJobStart() {
@@ -151,14 +130,14 @@ void TFGUI::CancelJobStart() {
 }
 
 void TFGUI::actSaveISOExecute() {
-  if (zqCDBurner1.DirsCount() == 0 && zqCDBurner1.FilesCount() == 0) {
-    ShowMessage(QStringLiteral("Please add the file or directory first!"));
+  if (const auto refused = jobs::CheckNotEmpty(zqCDBurner1)) {
+    ShowMessage(FromStd(refused->Message));
     return;
   }
   bool ok = false;
   QString answer = QInputDialog::getText(this, QStringLiteral("Save As ISO File"),
-                                         QStringLiteral("Please Input Filename"), QLineEdit::Normal,
-                                         FromStd(zqCDBurner1.ISOFileName), &ok);
+                                         QStringLiteral("Please Input Filename") + LeftOutLine(),
+                                         QLineEdit::Normal, FromStd(zqCDBurner1.ISOFileName), &ok);
   if (!ok || answer.trimmed().isEmpty()) return;
   // A bare file name: the image goes to the current folder.
   if (!IsValidCompilationName(answer)) {
@@ -167,16 +146,23 @@ void TFGUI::actSaveISOExecute() {
   }
   QString name = LeftChars(answer, kMaxImageNameChars);
   if (!name.contains(QStringLiteral(".iso"))) name += QStringLiteral(".iso");
-  if (IsCompilationSource(zqCDBurner1, name)) {
-    ShowMessage(QStringLiteral("Invalid Name.") + QStringLiteral("\r\n") + name +
-                QStringLiteral(" is one of the files to be saved."));
-    return;
-  }
-  QFileInfo existing(name);
-  if ((existing.exists() || existing.isSymLink()) &&
-      !AskYesNo(this, name + QStringLiteral(" already exists.\r\nDo you want to replace it?"),
-                QStringLiteral("Save As ISO File"), true, true)) {
-    return;
+  jobs::SaveImageRequest request;
+  request.Output = ToStd(name);
+  jobs::SaveImagePlan looked;
+  if (const auto refused = jobs::CheckImageOutput(zqCDBurner1, request.Output, false, looked)) {
+    if (refused->Code == "output-is-source") {
+      ShowMessage(QStringLiteral("Invalid Name.") + QStringLiteral("\r\n") + name +
+                  QStringLiteral(" is one of the files to be saved."));
+      return;
+    }
+    if (refused->Code != "output-exists") {
+      ShowMessage(FromStd(refused->Message));
+      return;
+    }
+    if (!AskYesNo(this, name + QStringLiteral(" already exists.\r\nDo you want to replace it?"),
+                  QStringLiteral("Save As ISO File"), true, true))
+      return;
+    request.Force = true;
   }
 
   BeginJobCursor();
@@ -185,21 +171,28 @@ void TFGUI::actSaveISOExecute() {
   EnableCommands(false);
 
   zqCDBurner1.JolietFileSystem = Preferences()->chkJoliet->isChecked();
-  QString reason;
-  if (!PrepareLayout(true, reason)) {
+  // What could not be added was shown in the status bar and asked about.
+  request.SkipUnadded = true;
+  request.Quick = QuickSaveISO;
+  request.ClearArchive = FArchiveFiles;
+  const auto plan = jobs::PlanSaveImage(zqCDBurner1, request);
+  if (!plan) {
     // Nothing was written: the compilation stays for the user to mend.
     CancelJobStart();
     ShowMessage(QStringLiteral("Failed in Saving ISO file!") + QStringLiteral("\r\nError: ") +
-                reason);
+                FromStd(plan.Refused->Message));
     return;
   }
+  for (const std::string& warning : plan.Value.Warnings) zqCDBurner1.DebugMsg(">>> " + warning, 0);
   SetMaximum(dxbarProgress, zqCDBurner1.ImageSectors());
   lblTotalSpace->setText(FormatMegabytes(zqCDBurner1.ImageSectors() * 2048));
   lblProgress->setText(kSaveCaption);
+  FBurnPlan.reset();
+  FImageSave = std::make_unique<jobs::ImageSave>(zqCDBurner1, plan.Value);
   FAwaitingReport = true;
   // False only when another job holds the burner: nothing started, and
   // nothing will report.
-  StartedOrCancelled(zqCDBurner1.SaveISO(ToStd(name), QuickSaveISO));
+  StartedOrCancelled(FImageSave->Start());
 }
 
 void TFGUI::actAbortExecute() {
@@ -250,14 +243,24 @@ void TFGUI::Timer1Timer() {
 
 void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
   const bool burning = lblProgress->text() == kBurnCaption;
+  // The job's own end first: the image put in place, the disc looked at
+  // after a failure, the archive attributes cleared after success.
+  jobs::Outcome outcome;
+  if (!burning && FImageSave) {
+    outcome = FImageSave->Finish(Error);
+  } else if (burning && FBurnPlan) {
+    outcome = jobs::FinishBurn(zqCDBurner1, *FBurnPlan, Error);
+    FBurnPlan.reset();
+  } else {
+    outcome = jobs::WriteOutcome(zqCDBurner1, Error, burning);
+  }
   FAwaitingReport = false;
   Timer1->stop();
   FStopping = false;
   EnableCommands(true);
   Timer1Timer();
-  if (Error.empty() && burning && Preferences()->chkEjectBurn->isChecked())
+  if (outcome.Ok() && burning && Preferences()->chkEjectBurn->isChecked())
     zqCDBurner1.StartStopUnit(true);
-  if (Error.empty() && FArchiveFiles) zqCDBurner1.ClearArchiveBits();
   // Emptied after every write job, successful or not.
   zqCDBurner1.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
   ResetCompilationView();
@@ -265,12 +268,12 @@ void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
   QApplication::beep();
 
   zqCDBurner1.DebugMsg(" ", 0);
-  if (!Error.empty()) {
+  if (!outcome.Ok()) {
     zqCDBurner1.DebugMsg(">>> Burn error", 0);
-    zqCDBurner1.DebugMsg(">>> " + Error, 0);
-    ShowMessage((burning ? QStringLiteral("Failed in Burning!")
-                         : QStringLiteral("Failed in Saving ISO file!")) +
-                QStringLiteral("\r\nError: ") + FromStd(Error));
+    zqCDBurner1.DebugMsg(">>> " + outcome.Message, 0);
+    ShowFailure(burning ? QStringLiteral("Failed in Burning!")
+                        : QStringLiteral("Failed in Saving ISO file!"),
+                outcome);
   } else {
     zqCDBurner1.DebugMsg(">>> Burn successful", 0);
     ShowMessage(burning ? QStringLiteral("Burning has completed successfully!")
@@ -285,6 +288,14 @@ void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
 
 void TFGUI::zqCDBurner1EraseDone(TzqCDBurner*, bool WithError) {
   zqCDBurner1.DebugMsg(WithError ? ">>> Deletion error" : ">>> Deletion successful", 0);
+  // What the drive did, and how it left the disc, for the error log.
+  if (WithError && FErasePlan) {
+    const jobs::Outcome outcome = jobs::FinishErase(zqCDBurner1, *FErasePlan, true);
+    if (outcome.Failure)
+      for (const std::string& line : jobs::FailureLines(*outcome.Failure))
+        zqCDBurner1.DebugMsg(">>> " + line, 0);
+  }
+  FErasePlan.reset();
   Timer1->stop();
   dxbarProgress->setValue(0);
   // After this report the erase thread puts the drive back to rest, which

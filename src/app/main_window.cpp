@@ -448,7 +448,10 @@ void TFGUI::FormCreate() {
 }
 
 void TFGUI::ReadSettingsFile() {
-  platform::IniFile ini = platform::IniFile::Load(FEnv.Paths.SettingsFile());
+  std::string warning;
+  platform::IniFile ini = platform::IniFile::Load(FEnv.Paths.SettingsFile(), &warning);
+  // A settings file that is a FIFO or a device is never waited on.
+  if (!warning.empty()) zqCDBurner1.DebugMsg(">>> " + warning, 0);
   FErrorPosition = QStringLiteral("After zqcb.ini Create");
   platform::ProgramSettings current;
   current.ArchiveFiles = FArchiveFiles;

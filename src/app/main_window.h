@@ -10,10 +10,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "burner/cd_burner.h"
+#include "jobs/disc_jobs.h"
+#include "jobs/save_image.h"
 #include "platform/app_paths.h"
 #include "platform/settings.h"
 
@@ -281,8 +284,13 @@ class TFGUI : public QMainWindow {
   // The job's hourglass, from its start to its end.
   void BeginJobCursor();
   void EndJobCursor();
-  // Lays the compilation out; on failure the reason the burner logged.
-  bool PrepareLayout(bool ImageOnly, QString& Reason);
+  // The second line of the Save ISO and Start Burn questions when entries
+  // could not be added; empty when all were.
+  QString LeftOutLine() const;
+  // A job's outcome as the window shows it: Caption ("Failed in Burning!")
+  // with the error and, below it, what the job report says; the same
+  // lines go to the error log.
+  void ShowFailure(const QString& Caption, const jobs::Outcome& Outcome);
   // A job that could not start leaves the busy state it had entered.
   void CancelJobStart();
   // The window is being taken down while a job runs: stop it and wait a
@@ -306,6 +314,11 @@ class TFGUI : public QMainWindow {
   bool FJobCursor = false;
   // A write job was started and its report has not been run yet.
   bool FAwaitingReport = false;
+  // The plan of the write job that runs (or ran last): its end is
+  // finished through it.
+  std::unique_ptr<jobs::ImageSave> FImageSave;
+  std::optional<jobs::BurnPlan> FBurnPlan;
+  std::optional<jobs::ErasePlan> FErasePlan;
   qint64 FLastPump = 0;
   struct TAddReport {
     int LeftOut = 0;

@@ -1,53 +1,46 @@
 #pragma once
-// What the subcommands that write a compilation share: the settings file
-// as the application reads it, the log channel on standard error, and the
-// sources (SOURCE or DEST=SOURCE) added as the window's Add command adds
-// them.
+// What mkiso and burn share: the options that build a compilation, read
+// into the sources and settings the job layer takes, and the compilation
+// built from them with the count of files shown while it grows.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "jobs/compilation.h"
 #include "platform/settings.h"
 
 class TzqCDBurner;
 
 namespace cli {
 
-class ProgressDisplay;
+class Frame;
+class Options;
 
-// zqcb.ini from the program's folder, else the user's configuration
-// folder; defaults for whatever is missing.
-platform::ProgramSettings LoadProgramSettings();
+// --volume, --no-joliet, --archive-only, --cache-size, --skip-unadded.
+void AddCompilationOptions(Options& Opts, const char* DefaultVolume);
 
-// Warnings and errors of the component's log go to standard error;
-// progress and trace lines (type 1) only when Verbose. LastError, when
-// given, receives the text of the last warning or error.
-void AttachLog(TzqCDBurner& Burner, bool Verbose, std::string* LastError = nullptr);
-
-struct SourceArg {
-  std::string Dest;  // compilation folder path: "\" or "\A\B"
-  std::string Path;  // absolute host path, without a trailing "/"
-  bool IsFolder = false;
+struct CompilationArgs {
+  std::vector<jobs::Source> Sources;
+  std::string Volume;
+  bool Joliet = true;
+  bool ArchiveOnly = false;
+  bool SkipUnadded = false;
+  int32_t CacheSize = 0;
 };
 
-// Reads the SOURCE and DEST=SOURCE arguments: relative sources are made
-// absolute, "/" and "\" both separate compilation folders. An argument
-// that exists on disk as a whole is a SOURCE even with an "=" in it. False
-// with a message for a source that does not exist.
-bool ParseSources(const std::vector<std::string>& Args, std::vector<SourceArg>& Out,
-                  std::string& Error);
+// The options and SOURCE arguments with the settings file's values where
+// an option is not given (DefaultVolume when neither names a volume).
+// nullopt to go on, else the exit status after the refusal was reported.
+std::optional<int> ReadCompilationArgs(const Frame& F, const platform::ProgramSettings& Settings,
+                                       const std::string& DefaultVolume, CompilationArgs& Out);
 
-// A compilation path from the command line: "/docs/2004" or "\docs\2004"
-// as \docs\2004; "", "/" and "\" as the root.
-std::string CompilationFolder(const std::string& Text);
+// Adds the sources to the compilation (which holds the root, or an
+// imported session) and sets its volume, Joliet and cache size.
+void BuildCompilation(const Frame& F, TzqCDBurner& Burner, const CompilationArgs& Args);
 
-// Adds every source: a folder with everything below it as a folder of its
-// own name in DEST, a file into DEST; DEST's folders are created as
-// needed. With ArchiveOnly, files in folders are added only when their
-// archive attribute is set, and marked to have it cleared after a write.
-// A name DEST already holds is refused with a warning, as the window does.
-// Display, when given, counts the entries added every 500 ms.
-void AddSources(TzqCDBurner& Burner, const std::vector<SourceArg>& Sources, bool ArchiveOnly,
-                ProgressDisplay* Display = nullptr);
+// The advice the command line adds to a refusal of the job layer.
+std::string AdviceFor(const std::string& Code);
 
 }  // namespace cli

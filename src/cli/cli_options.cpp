@@ -1,11 +1,11 @@
 #include "cli/cli_options.h"
 
+#include <charconv>
 #include <sstream>
 
 namespace cli {
 
-Options& Options::Add(const std::string& names, const std::string& value,
-                      const std::string& help) {
+Options& Options::Add(const std::string& names, const std::string& value, const std::string& help) {
   Spec spec;
   std::stringstream in(names);
   std::string name;
@@ -97,11 +97,64 @@ std::string Options::HelpText() const {
       left += s.names[i];
     }
     if (!s.value.empty()) left += " " + s.value;
-    if (left.size() < 30) left.resize(30, ' ');
-    else left += "  ";
+    if (left.size() < 30)
+      left.resize(30, ' ');
+    else
+      left += "  ";
     out += left + s.help + "\n";
   }
   return out;
+}
+
+std::optional<uint64_t> ParseCount(std::string_view Text, uint64_t Min, uint64_t Max) {
+  uint64_t v = 0;
+  const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), v);
+  if (Text.empty() || ec != std::errc() || end != Text.data() + Text.size()) return std::nullopt;
+  if (v < Min || v > Max) return std::nullopt;
+  return v;
+}
+
+std::optional<int64_t> ParseSize(std::string_view Text, int64_t Max) {
+  int64_t scale = 1;
+  if (!Text.empty()) {
+    switch (Text.back()) {
+      case 'K':
+      case 'k':
+        scale = int64_t{1} << 10;
+        break;
+      case 'M':
+      case 'm':
+        scale = int64_t{1} << 20;
+        break;
+      case 'G':
+      case 'g':
+        scale = int64_t{1} << 30;
+        break;
+      default:
+        break;
+    }
+  }
+  if (scale != 1) Text.remove_suffix(1);
+  const auto v = ParseCount(Text, 1, static_cast<uint64_t>(Max / scale));
+  if (!v) return std::nullopt;
+  return static_cast<int64_t>(*v) * scale;
+}
+
+std::optional<uint32_t> ParseSpeedX(std::string_view Text) {
+  if (Text == "max" || Text == "Max" || Text == "MAX") return 0;
+  if (Text.size() < 2 || (Text.back() != 'x' && Text.back() != 'X')) return std::nullopt;
+  Text.remove_suffix(1);
+  const auto v = ParseCount(Text, 1, 1000);
+  if (!v) return std::nullopt;
+  return static_cast<uint32_t>(*v);
+}
+
+std::optional<uint8_t> SessionOption(const Options& Opts) {
+  const auto text = Opts.Value("--session");
+  if (!text) return uint8_t{255};
+  const auto v = ParseCount(*text, 1, 255);
+  if (!v) return std::nullopt;
+  return static_cast<uint8_t>(*v);
 }
 
 }  // namespace cli

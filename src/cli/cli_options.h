@@ -3,9 +3,11 @@
 // without a value (--speed 8x, --speed=8x), short flags (-v, -l), "--" to end
 // options, and positional arguments. Unknown options are usage errors.
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -40,5 +42,20 @@ class Options {
   std::vector<std::string> positional_;
   std::string error_;
 };
+
+// Typed values of options, one parser each for every subcommand.
+
+// A size in bytes: digits with an optional K, M or G (binary) suffix
+// ("4M", "4194304"); at least 1, at most Max. nullopt for anything else.
+std::optional<int64_t> ParseSize(std::string_view Text, int64_t Max);
+// A count: plain digits, from Min to Max.
+std::optional<uint64_t> ParseCount(std::string_view Text, uint64_t Min, uint64_t Max);
+
+// A write speed: "max" (any letter case) or "Nx" in the loaded medium's
+// own units, 1 to 1000. 0 stands for the maximum.
+std::optional<uint32_t> ParseSpeedX(std::string_view Text);
+
+// --session N: 1 to 255; without the option, 255 (the last).
+std::optional<uint8_t> SessionOption(const Options& Opts);
 
 }  // namespace cli

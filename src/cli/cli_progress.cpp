@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/cli_json.h"
+#include "cli/cli_frame.h"
+#include "platform/json.h"
 
 namespace cli {
 namespace {
@@ -68,7 +69,7 @@ void ProgressDisplay::Show(const ProgressValues& Values) {
     case ProgressMode::Hidden:
       return;
     case ProgressMode::Json: {
-      JsonObject event;
+      platform::JsonObject event;
       event.Add("event", "progress")
           .Add("written", Values.Written)
           .Add("total", Values.Total)
@@ -78,7 +79,8 @@ void ProgressDisplay::Show(const ProgressValues& Values) {
             .Add("recorder_buffer_size", Values.RecorderSize);
       else
         event.AddNull("recorder_buffer_used").AddNull("recorder_buffer_size");
-      event.Print();
+      if (Values.Phase != nullptr) event.Add("phase", Values.Phase);
+      EmitJson(event);
       return;
     }
     case ProgressMode::Bar: {
@@ -96,7 +98,7 @@ void ProgressDisplay::ShowCount(const std::string& What, int64_t Count) {
     case ProgressMode::Hidden:
       return;
     case ProgressMode::Json:
-      JsonObject().Add("event", "count").Add("what", What).Add("count", Count).Print();
+      EmitJson(platform::JsonObject().Add("event", "count").Add("what", What).Add("count", Count));
       return;
     case ProgressMode::Bar: {
       const std::string line =
@@ -109,13 +111,17 @@ void ProgressDisplay::ShowCount(const std::string& What, int64_t Count) {
   }
 }
 
-void ProgressDisplay::ShowPercent(int32_t Percent) {
+void ProgressDisplay::ShowPercent(int32_t Percent, const char* Phase) {
   Percent = std::clamp(Percent, 0, 100);
   switch (mode_) {
     case ProgressMode::Hidden:
       return;
-    case ProgressMode::Json:
-      JsonObject().Add("event", "progress").Add("percent", Percent).Print();
+    case ProgressMode::Json: {
+      platform::JsonObject event;
+      event.Add("event", "progress").Add("percent", Percent);
+      if (Phase != nullptr) event.Add("phase", Phase);
+      EmitJson(event);
+    }
       return;
     case ProgressMode::Bar: {
       char tail[16];

@@ -17,6 +17,9 @@ struct ProgressValues {
   // size is 0.
   int64_t RecorderUsed = 0;
   int64_t RecorderSize = 0;
+  // What the job is doing ("writing", "closing-session"); null when the
+  // job has no phases.
+  const char* Phase = nullptr;
 };
 
 enum class ProgressMode { Hidden, Bar, Json };
@@ -30,8 +33,8 @@ class ProgressDisplay {
   void Show(const ProgressValues& Values);
   // Work without a known total (adding folders): how many so far.
   void ShowCount(const std::string& What, int64_t Count);
-  // Work measured in percent only (erasing).
-  void ShowPercent(int32_t Percent);
+  // Work measured in percent only (erasing); Phase as in ProgressValues.
+  void ShowPercent(int32_t Percent, const char* Phase = nullptr);
   // Ends the bar's line; nothing more is drawn.
   void Finish();
 

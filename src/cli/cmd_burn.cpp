@@ -3,24 +3,16 @@
 // Start Burn does, and an existing image file burned to an empty disc, as
 // its Burn ISO does.
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "burner/cd_burner.h"
-#include "cli/cli_burn.h"
 #include "cli/cli_compilation.h"
 #include "cli/cli_device.h"
-#include "cli/cli_job.h"
-#include "cli/cli_json.h"
-#include "cli/cli_options.h"
-#include "cli/cli_progress.h"
-#include "cli/cli_read_session.h"
+#include "cli/cli_frame.h"
+#include "cli/cli_recorder.h"
 #include "cli/command.h"
-#include "platform/utf8.h"
+#include "jobs/disc_jobs.h"
 
 namespace {
 
@@ -36,199 +28,109 @@ constexpr const char* kImageUsage =
     "Burns an existing image file, byte for byte, to the empty disc in the recorder.\n\n";
 
 constexpr const char* kSucceeded = "Burning has completed successfully!";
-constexpr const char* kEmptyCompilation = "Please add the file or directory first!";
 constexpr const char* kDefaultVolume = "NEW";
-
-struct Run {
-  cli::Options opts;
-  bool json = false;
-};
-
-std::string Shown(const std::string& Text) {
-  return platform::SanitizeUtf8(Text);
-}
-
-int Fail(const Run& r, int Status, const std::string& Error) {
-  if (r.json) cli::JsonObject().Add("event", "result").Add("ok", false).Add("error", Error).Print();
-  std::fprintf(stderr, "tidemark: %s\n", Shown(Error).c_str());
-  return Status;
-}
-
-void Note(const Run& r, const std::string& Text) {
-  if (r.json)
-    cli::JsonObject().Add("event", "note").Add("text", Text).Print();
-  else
-    std::fprintf(stderr, "tidemark: %s\n", Shown(Text).c_str());
-}
 
 void AddJobOptions(cli::Options& Opts) {
   Opts.Add("--speed", "Nx|max", "write speed in the medium's own units (default: max)")
       .Add("--test", "", "test write: the recorder simulates, nothing is recorded")
       .Add("--eject", "", "open the tray after a successful burn");
   cli::AddRecorderOptions(Opts);
-  Opts.Add("-q,--quiet", "", "no progress bar")
-      .Add("--json", "", "JSON events and result on standard output instead of text")
-      .Add("-v,--verbose", "", "progress and trace lines of the component's log")
-      .Add("-h,--help", "", "this help");
 }
 
-// Parses; a status to return at once, or -1 to go on.
-int Parse(Run& r, const char* Name, const char* Usage, const std::vector<std::string>& Args) {
-  const bool parsed = r.opts.Parse(Args);
-  r.json = r.opts.Has("--json");
-  if (!parsed) {
-    return Fail(r, cli::kExitUsage, r.opts.Error() + " (see tidemark " + Name + " --help)");
-  }
-  if (r.opts.Has("--help")) {
-    std::printf("%s%s", Usage, r.opts.HelpText().c_str());
-    return cli::kExitOk;
-  }
-  return -1;
-}
-
-// The recorder selected and the disc looked at, the speed set: -1 to go
-// on, else a status.
-int OpenAndCheck(Run& r, TzqCDBurner& Burner, cli::LoadedDisc& Disc) {
+// The recorder selected and its write speed set: nullopt to go on.
+std::optional<int> OpenForBurning(const cli::Frame& F, TzqCDBurner& Burner) {
+  const std::string speed_text = F.Opts().Value("--speed").value_or("max");
+  const auto speed = cli::ParseSpeedX(speed_text);
+  if (!speed) return F.Usage("--speed takes Nx or max, not " + speed_text);
   std::string error;
-  if (const int st = cli::OpenRecorder(Burner, r.opts, error); st != cli::kExitOk)
-    return Fail(r, st, error);
-  Disc = cli::InspectDisc(Burner);
-  const std::string speed_text = r.opts.Value("--speed").value_or("max");
-  const std::optional<uint16_t> speed = cli::ParseSpeed(speed_text, Disc.MediaType);
-  if (!speed) return Fail(r, cli::kExitUsage, "--speed takes Nx or max, not " + speed_text);
-  if (const std::string refusal = cli::RefusalFor(Disc, Burner); !refusal.empty())
-    return Fail(r, cli::kExitFailed, refusal);
-  Burner.SetWriteSpeed(*speed);
-  return -1;
+  if (const int status = cli::OpenRecorder(Burner, F.Opts(), error); status != cli::kExitOk)
+    return F.Fail(status, error);
+  Burner.SetWriteSpeed(jobs::SpeedForMedium(*speed, Burner.GetMediaType()));
+  return std::nullopt;
 }
 
-// Runs the job and reports its end: the exit status.
-int RunJob(Run& r, TzqCDBurner& Burner, const std::function<void()>& Start) {
-  const cli::ProgressMode mode = cli::ProgressDisplay::ModeFor(r.json, r.opts.Has("--quiet"));
-  cli::ProgressDisplay display(mode, "Burning");
+// Runs the planned burn and reports it: the exit status.
+int Burn(const cli::Frame& F, TzqCDBurner& Burner, const jobs::BurnPlan& Plan,
+         const std::function<bool()>& Start) {
+  F.Warn(Plan.Warnings);
+  if (Plan.ReplacesDisc) F.Warn(jobs::ReplaceNote(Plan));
+  F.ReportOmissions(Plan.Omitted);
+  cli::ProgressDisplay display(F.Progress(), "Burning");
   const std::string error = cli::RunWriteJob(Burner, Start, display);
-  if (!error.empty()) return Fail(r, cli::kExitFailed, error);
-  if (r.opts.Has("--eject")) cli::EjectAfterJob(Burner);
-  if (r.json) {
-    cli::JsonObject()
-        .Add("event", "result")
-        .Add("ok", true)
-        .Add("session_start", Burner.SessionStart)
-        .Add("sectors", static_cast<int64_t>(Burner.BytesWritten.load() / 2048))
-        .Add("test", Burner.TestWrite)
-        .Print();
-  } else if (!r.opts.Has("--quiet")) {
-    std::printf("%s\n", kSucceeded);
-  }
-  return cli::kExitOk;
+  const jobs::Outcome outcome = jobs::FinishBurn(Burner, Plan, error);
+  if (outcome.Ok() && F.Opts().Has("--eject")) cli::EjectAfterJob(F, Burner);
+  platform::JsonObject result;
+  result.Add("session_start", Burner.SessionStart)
+      .Add("sectors", static_cast<int64_t>(Burner.BytesWritten.load() / 2048))
+      .Add("test", Burner.TestWrite)
+      .Add("omitted", static_cast<int64_t>(Plan.Omitted.size()));
+  return F.Report(outcome, result, kSucceeded);
 }
 
 int RunBurn(const std::vector<std::string>& Args) {
-  Run r;
-  r.opts.Add("--close-disc", "", "close the disc: no session can follow")
+  cli::Frame f("burn", kBurnUsage);
+  f.Opts()
+      .Add("--close-disc", "", "close the disc: no session can follow")
       .Add("--no-close-track", "", "leave the session open (not closed after writing)")
       .Add("--opc", "", "power calibration before writing")
-      .Add("--no-underrun-protection", "", "no buffer underrun protection")
-      .Add("--no-joliet", "", "no Joliet names: ISO 9660 names only")
-      .Add("--volume", "NAME", "volume label (default: the settings file's, else NEW)")
-      .Add("--archive-only", "", "add only files whose archive attribute is set; clear it after")
-      .Add("--cache-size", "BYTES", "read-ahead cache size in bytes")
+      .Add("--no-underrun-protection", "", "no buffer underrun protection");
+  cli::AddCompilationOptions(f.Opts(), kDefaultVolume);
+  f.Opts()
       .Add("--continue", "", "continue the disc: its session's files stay in the new one")
       .Add("--session", "N", "with --continue: the session to continue (default: the last)");
-  AddJobOptions(r.opts);
-  if (const int st = Parse(r, "burn", kBurnUsage, Args); st >= 0) return st;
-  const bool continuing = r.opts.Has("--continue");
-  if (r.opts.Has("--session") && !continuing)
-    return Fail(r, cli::kExitUsage, "--session goes with --continue (see tidemark burn --help)");
-  const std::optional<uint8_t> session = cli::SessionOption(r.opts);
-  if (!session) return Fail(r, cli::kExitUsage, "--session takes a session number from 1 to 255");
-  if (r.opts.Positional().empty())
-    return Fail(r, cli::kExitUsage, "burn needs at least one SOURCE");
-  std::optional<int32_t> cache_size;
-  if (const auto text = r.opts.Value("--cache-size")) {
-    char* end = nullptr;
-    const long long v = std::strtoll(text->c_str(), &end, 10);
-    if (text->empty() || *end != '\0' || v <= 0 || v > INT32_MAX)
-      return Fail(r, cli::kExitUsage, "invalid --cache-size " + *text + " (a size in bytes)");
-    cache_size = static_cast<int32_t>(v);
-  }
-  std::vector<cli::SourceArg> sources;
-  std::string error;
-  if (!cli::ParseSources(r.opts.Positional(), sources, error))
-    return Fail(r, cli::kExitUsage, error);
+  AddJobOptions(f.Opts());
+  if (const auto status = f.Parse(Args)) return *status;
+  const bool continuing = f.Opts().Has("--continue");
+  if (f.Opts().Has("--session") && !continuing) return f.Usage("--session goes with --continue");
+  const auto session = cli::SessionOption(f.Opts());
+  if (!session) return f.Usage("--session takes a session number from 1 to 255");
+  if (f.Opts().Positional().empty()) return f.Usage("burn needs at least one SOURCE");
 
-  const platform::ProgramSettings settings = cli::LoadProgramSettings();
-  const bool archive_only = r.opts.Has("--archive-only") || settings.ArchiveFiles;
+  const platform::ProgramSettings settings = f.Settings();
+  cli::CompilationArgs args;
+  if (const auto status = cli::ReadCompilationArgs(f, settings, kDefaultVolume, args))
+    return *status;
   TzqCDBurner burner;
-  std::string last_log;
-  cli::AttachLog(burner, r.opts.Has("--verbose"), &last_log);
-  burner.DoDebug = r.opts.Has("--verbose");
-  burner.FinalizeDisc = r.opts.Has("--close-disc") || settings.CloseDisc;
-  burner.FinalizeTrack = !r.opts.Has("--no-close-track");
-  burner.TestWrite = r.opts.Has("--test") || settings.TestWrite;
-  burner.PerformOPC = r.opts.Has("--opc") || settings.PerformOPC;
-  burner.UnderrunProtection = !r.opts.Has("--no-underrun-protection");
-  burner.JolietFileSystem = !r.opts.Has("--no-joliet");
-  burner.SetCacheSize(cache_size.value_or(settings.CacheSize));
-  cli::LoadedDisc disc;
-  if (const int st = OpenAndCheck(r, burner, disc); st >= 0) return st;
+  f.AttachLog(burner);
+  burner.FinalizeDisc = f.Opts().Has("--close-disc") || settings.CloseDisc;
+  burner.FinalizeTrack = !f.Opts().Has("--no-close-track");
+  burner.TestWrite = f.Opts().Has("--test") || settings.TestWrite;
+  burner.PerformOPC = f.Opts().Has("--opc") || settings.PerformOPC;
+  burner.UnderrunProtection = !f.Opts().Has("--no-underrun-protection");
+  if (const auto status = OpenForBurning(f, burner)) return *status;
 
-  burner.ClearAll(TzqCDBurner::kAppMaxFiles, TzqCDBurner::kAppMaxDirs);
-  if (continuing) {
-    // The new session starts at sector 0 of an overwritable disc, over
-    // the data the imported entries point at.
-    if (disc.Overwritable)
-      return Fail(r, cli::kExitFailed,
-                  "--continue is not possible on a " + disc.Name +
-                      ": it is overwritten from its start, over the files of its session");
-    if (!cli::ImportForReading(burner, *session, last_log, error))
-      return Fail(r, cli::kExitFailed, error);
-  }
-  burner.StripSourcePath = true;
-  const cli::ProgressMode mode = cli::ProgressDisplay::ModeFor(r.json, r.opts.Has("--quiet"));
-  {
-    cli::ProgressDisplay adding(mode, "Adding");
-    cli::AddSources(burner, sources, archive_only, &adding);
-  }
-  if (burner.DirsCount() == 0 && burner.FilesCount() == 0)
-    return Fail(r, cli::kExitUsage, kEmptyCompilation);
-  const std::string volume = r.opts.Value("--volume").value_or(settings.VolumeLable);
-  burner.IdVolume = volume.empty() ? kDefaultVolume : volume;
-  if (disc.Overwritable && disc.HoldsFileSystem && !burner.TestWrite)
-    Note(r, "the " + disc.Name + " is overwritten from its start: what it holds is replaced");
-  if (!burner.Prepare(false))
-    return Fail(r, cli::kExitFailed,
-                last_log.empty() ? "THE COMPILATION CANNOT BE LAID OUT" : last_log);
-  const int status = RunJob(r, burner, [&burner] { burner.BurnCD(); });
-  if (status == cli::kExitOk && archive_only) burner.ClearArchiveBits();
-  return status;
+  burner.ClearAll(jobs::kMaxEntries, jobs::kMaxFolders);
+  if (continuing)
+    if (const auto refused = jobs::ContinueDisc(burner, *session)) return f.Refuse(*refused);
+  cli::BuildCompilation(f, burner, args);
+  jobs::BurnRequest request;
+  request.SkipUnadded = args.SkipUnadded;
+  request.ClearArchive = args.ArchiveOnly;
+  const auto plan = jobs::PlanBurn(burner, request);
+  if (!plan) return f.Refuse(*plan.Refused, cli::AdviceFor(plan.Refused->Code));
+  return Burn(f, burner, plan.Value, [&burner] { return burner.BurnCD(); });
 }
 
 int RunBurnImage(const std::vector<std::string>& Args) {
-  Run r;
-  AddJobOptions(r.opts);
-  if (const int st = Parse(r, "burn-image", kImageUsage, Args); st >= 0) return st;
-  if (r.opts.Positional().size() != 1)
-    return Fail(r, cli::kExitUsage, "burn-image needs one IMAGE (see tidemark burn-image --help)");
-  const std::string image = r.opts.Positional().front();
-  struct stat st {};
-  if (stat(image.c_str(), &st) != 0) return Fail(r, cli::kExitUsage, image + ": no such file");
-  if (!S_ISREG(st.st_mode)) return Fail(r, cli::kExitUsage, image + " is not a file");
-  if (st.st_size == 0) return Fail(r, cli::kExitUsage, image + " is empty");
+  cli::Frame f("burn-image", kImageUsage);
+  AddJobOptions(f.Opts());
+  if (const auto status = f.Parse(Args)) return *status;
+  if (f.Opts().Positional().size() != 1) return f.Usage("burn-image needs one IMAGE");
+  const std::string image = f.Opts().Positional().front();
 
-  const platform::ProgramSettings settings = cli::LoadProgramSettings();
+  const platform::ProgramSettings settings = f.Settings();
   TzqCDBurner burner;
-  cli::AttachLog(burner, r.opts.Has("--verbose"));
-  burner.DoDebug = r.opts.Has("--verbose");
+  f.AttachLog(burner);
   burner.FinalizeDisc = settings.CloseDisc;
-  burner.TestWrite = r.opts.Has("--test") || settings.TestWrite;
+  burner.TestWrite = f.Opts().Has("--test") || settings.TestWrite;
   burner.PerformOPC = settings.PerformOPC;
   burner.SetCacheSize(settings.CacheSize);
-  cli::LoadedDisc disc;
-  if (const int s = OpenAndCheck(r, burner, disc); s >= 0) return s;
-  if (disc.Overwritable && disc.HoldsFileSystem && !burner.TestWrite)
-    Note(r, "the " + disc.Name + " is overwritten from its start: what it holds is replaced");
-  return RunJob(r, burner, [&burner, &image] { burner.BurnISO(image); });
+  // The file is looked at before the recorder is.
+  if (const auto refused = jobs::CheckImageFile(image)) return f.Refuse(*refused);
+  if (const auto status = OpenForBurning(f, burner)) return *status;
+  const auto plan = jobs::PlanBurnImage(burner, image);
+  if (!plan) return f.Refuse(*plan.Refused);
+  return Burn(f, burner, plan.Value, [&burner, &image] { return burner.BurnISO(image); });
 }
 
 }  // namespace

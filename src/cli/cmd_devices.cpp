@@ -3,14 +3,13 @@
 // are those of the window's drive bar and information dialogs.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "burner/cd_burner.h"
-#include "cli/cli_compilation.h"
 #include "cli/cli_device.h"
-#include "cli/cli_json.h"
-#include "cli/cli_options.h"
+#include "cli/cli_frame.h"
 #include "cli/command.h"
 #include "device/device_entry.h"
 #include "device/session_list.h"
@@ -19,112 +18,66 @@
 
 namespace {
 
-struct Shared {
-  cli::Options opts;
-  bool json = false;
-};
-
-std::string Shown(const std::string& Text) {
-  return platform::SanitizeUtf8(Text);
-}
-
-void Line(const std::string& Text) {
-  std::printf("%s\n", Shown(Text).c_str());
-}
-
-int Fail(const Shared& s, int Status, const std::string& Error) {
-  if (s.json) cli::JsonObject().Add("event", "result").Add("ok", false).Add("error", Error).Print();
-  std::fprintf(stderr, "tidemark: %s\n", Shown(Error).c_str());
-  return Status;
-}
-
-// Parses the subcommand's options; a status to return at once (help or a
-// usage error), or -1 to go on.
-int Parse(Shared& s, const char* Name, const char* Usage, bool SelectsRecorder,
-          const std::vector<std::string>& Args) {
-  if (SelectsRecorder) {
-    cli::AddRecorderOptions(s.opts);
-  } else {
-    cli::AddTransportOption(s.opts);
-  }
-  s.opts.Add("--json", "", "one JSON object a line on standard output instead of text")
-      .Add("-v,--verbose", "", "progress and trace lines of the component's log")
-      .Add("-h,--help", "", "this help");
-  const bool parsed = s.opts.Parse(Args);
-  s.json = s.opts.Has("--json");
-  if (!parsed) {
-    return Fail(s, cli::kExitUsage, s.opts.Error() + " (see tidemark " + Name + " --help)");
-  }
-  if (s.opts.Has("--help")) {
-    std::printf("%s\n%s", Usage, s.opts.HelpText().c_str());
-    return cli::kExitOk;
-  }
-  if (!s.opts.Positional().empty()) {
-    return Fail(s, cli::kExitUsage,
-                std::string(Name) + " takes no arguments (see tidemark " + Name + " --help)");
-  }
-  return -1;
+// Parses the subcommand's options (the recorder options when it selects a
+// recorder, else only --transport); a status to return at once, or
+// nullopt to go on.
+std::optional<int> Parse(cli::Frame& F, bool SelectsRecorder,
+                         const std::vector<std::string>& Args) {
+  if (SelectsRecorder)
+    cli::AddRecorderOptions(F.Opts());
+  else
+    cli::AddTransportOption(F.Opts());
+  if (const auto status = F.Parse(Args, false)) return status;
+  if (!F.Opts().Positional().empty()) return F.Usage(F.Name() + " takes no arguments");
+  return std::nullopt;
 }
 
 // The component with its log on standard error, the transport started and
-// (with SelectsRecorder) the recorder selected; -1 to go on, else a status.
-int Open(Shared& s, TzqCDBurner& Burner, bool SelectsRecorder) {
-  cli::AttachLog(Burner, s.opts.Has("--verbose"));
-  Burner.DoDebug = s.opts.Has("--verbose");
+// (with SelectsRecorder) the recorder selected; nullopt to go on.
+std::optional<int> Open(const cli::Frame& F, TzqCDBurner& Burner, bool SelectsRecorder) {
+  F.AttachLog(Burner);
   std::string error;
   int status = cli::kExitOk;
   if (SelectsRecorder) {
-    status = cli::OpenRecorder(Burner, s.opts, error);
+    status = cli::OpenRecorder(Burner, F.Opts(), error);
   } else {
     cli::TransportKind kind = cli::TransportKind::Auto;
-    if (const auto text = s.opts.Value("--transport")) {
+    if (const auto text = F.Opts().Value("--transport")) {
       const auto parsed = cli::ParseTransport(*text);
-      if (!parsed) {
-        return Fail(s, cli::kExitUsage, "--transport takes auto, sgio or library, not " + *text);
-      }
+      if (!parsed) return F.Usage("--transport takes auto, sgio or library, not " + *text);
       kind = *parsed;
     }
     status = cli::StartTransport(Burner, kind, error);
   }
-  return status == cli::kExitOk ? -1 : Fail(s, status, error);
+  if (status == cli::kExitOk) return std::nullopt;
+  return F.Fail(status, error);
 }
 
 // ---- devices ---------------------------------------------------------------
 
 int RunDevices(const std::vector<std::string>& Args) {
-  Shared s;
-  if (int st = Parse(s, "devices",
-                     "usage: tidemark devices [OPTIONS]\n\n"
-                     "Lists the recorders, one entry a line, as the window's recorder list "
-                     "shows them.\n",
-                     false, Args);
-      st >= 0) {
-    return st;
-  }
+  cli::Frame f(
+      "devices",
+      "usage: tidemark devices [OPTIONS]\n\n"
+      "Lists the recorders, one entry a line, as the window's recorder list shows them.\n\n");
+  if (const auto st = Parse(f, false, Args)) return *st;
   TzqCDBurner burner;
-  if (int st = Open(s, burner, false); st >= 0) return st;
+  if (const auto st = Open(f, burner, false)) return *st;
   const std::vector<std::string>& list = burner.DeviceList;
   for (size_t i = 0; i < list.size(); ++i) {
-    if (s.json) {
-      cli::JsonObject()
-          .Add("event", "device")
-          .Add("index", static_cast<int64_t>(i))
-          .Add("entry", list[i])
-          .Add("drive", device::EntryDrive(list[i]))
-          .Print();
+    if (f.Json()) {
+      cli::EmitJson(platform::JsonObject()
+                        .Add("event", "device")
+                        .Add("index", static_cast<int64_t>(i))
+                        .Add("entry", list[i])
+                        .Add("drive", device::EntryDrive(list[i])));
     } else {
-      Line(list[i]);
+      f.Line(list[i]);
     }
   }
-  if (list.empty()) return Fail(s, cli::kExitNoRecorder, "no recorder found");
-  if (s.json) {
-    cli::JsonObject()
-        .Add("event", "result")
-        .Add("ok", true)
-        .Add("devices", static_cast<int64_t>(list.size()))
-        .Print();
-  }
-  return cli::kExitOk;
+  if (list.empty()) return f.Fail(cli::kExitNoRecorder, "no recorder found");
+  return f.Report(jobs::Succeeded(),
+                  platform::JsonObject().Add("devices", static_cast<int64_t>(list.size())), "");
 }
 
 // ---- info ------------------------------------------------------------------
@@ -155,77 +108,67 @@ constexpr CapabilityRow kCapabilityRows[] = {
 };
 
 int RunInfo(const std::vector<std::string>& Args) {
-  Shared s;
-  if (int st = Parse(s, "info",
-                     "usage: tidemark info [OPTIONS]\n\n"
-                     "Shows the recorder: its entry, maximum speeds, abilities and the write "
-                     "speeds it takes\nfor the loaded medium, as the burner information dialog "
-                     "and the speed list show them.\n",
-                     true, Args);
-      st >= 0) {
-    return st;
-  }
+  cli::Frame f("info",
+               "usage: tidemark info [OPTIONS]\n\n"
+               "Shows the recorder: its entry, maximum speeds, abilities and the write speeds it "
+               "takes\nfor the loaded medium, as the burner information dialog and the speed list "
+               "show them.\n\n");
+  if (const auto st = Parse(f, true, Args)) return *st;
   TzqCDBurner burner;
-  if (int st = Open(s, burner, true); st >= 0) return st;
+  if (const auto st = Open(f, burner, true)) return *st;
   const uint16_t divisor = device::MediaDivisor(burner.GetMediaType());
   const std::vector<std::string> speeds = device::BuildWriteSpeedList(burner, divisor);
   const std::string max_write = std::to_string(burner.DeviceMaxWriteSpeed) + "x";
   const std::string max_read = std::to_string(burner.DeviceMaxReadSpeed) + "x";
 
-  if (s.json) {
-    cli::JsonObject o;
-    o.Add("event", "result")
-        .Add("ok", true)
-        .Add("entry", burner.DeviceId)
+  if (f.Json()) {
+    platform::JsonObject o;
+    o.Add("entry", burner.DeviceId)
         .Add("description", burner.DeviceDescription)
         .Add("max_write_speed", int64_t{burner.DeviceMaxWriteSpeed})
         .Add("max_read_speed", int64_t{burner.DeviceMaxReadSpeed});
-    for (const CapabilityRow& row : kCapabilityRows) {
-      o.Add(row.caption, burner.Capabilities.Has(row.element));
-    }
-    for (size_t i = 0; i < speeds.size(); ++i) o.Add("speed " + std::to_string(i), speeds[i]);
-    o.Print();
-    return cli::kExitOk;
+    platform::JsonArray capabilities;
+    for (const CapabilityRow& row : kCapabilityRows)
+      capabilities.Push(platform::JsonObject()
+                            .Add("name", row.caption)
+                            .Add("supported", burner.Capabilities.Has(row.element)));
+    platform::JsonArray list;
+    for (const std::string& entry : speeds) list.Push(entry);
+    o.Add("capabilities", capabilities).Add("speeds", list);
+    return f.Report(jobs::Succeeded(), o, "");
   }
-  Line(burner.DeviceId);
-  Line("Max Write Speed:  " + max_write);
-  Line("Max Read Speed:  " + max_read);
+  f.Line(burner.DeviceId);
+  f.Line("Max Write Speed:  " + max_write);
+  f.Line("Max Read Speed:  " + max_read);
   for (const CapabilityRow& row : kCapabilityRows) {
-    Line(std::string(row.caption) + ": " + (burner.Capabilities.Has(row.element) ? "yes" : "no"));
+    f.Line(std::string(row.caption) + ": " + (burner.Capabilities.Has(row.element) ? "yes" : "no"));
   }
-  Line("Speed:");
-  for (const std::string& entry : speeds) Line(entry);
+  f.Line("Speed:");
+  for (const std::string& entry : speeds) f.Line(entry);
   return cli::kExitOk;
 }
 
 // ---- disc ------------------------------------------------------------------
 
 int RunDisc(const std::vector<std::string>& Args) {
-  Shared s;
-  if (int st = Parse(s, "disc",
-                     "usage: tidemark disc [OPTIONS]\n\n"
-                     "Shows the loaded disc: its medium, total and used size, then one line per "
-                     "session and the\nfree space, as the session dialog shows them.\n",
-                     true, Args);
-      st >= 0) {
-    return st;
-  }
+  cli::Frame f("disc",
+               "usage: tidemark disc [OPTIONS]\n\n"
+               "Shows the loaded disc: its medium, total and used size, then one line per session "
+               "and the\nfree space, as the session dialog shows them.\n\n");
+  if (const auto st = Parse(f, true, Args)) return *st;
   TzqCDBurner burner;
-  if (int st = Open(s, burner, true); st >= 0) return st;
+  if (const auto st = Open(f, burner, true)) return *st;
   const device::SessionList list = device::ReadSessionList(burner);
   if (!list.Ready) {
     const std::string why = burner.LastError.empty() ? "" : " (" + burner.LastError + ")";
-    if (!s.json) Line(device::kNoDiscLine);
-    return Fail(s, cli::kExitFailed, "no disc, or the recorder is not ready" + why);
+    if (!f.Json()) f.Line(device::kNoDiscLine);
+    return f.Fail(cli::kExitFailed, "no disc, or the recorder is not ready" + why);
   }
-  if (s.json) {
-    for (const std::string& line : list.Lines) {
-      cli::JsonObject().Add("event", "line").Add("text", line).Print();
-    }
-    cli::JsonObject()
-        .Add("event", "result")
-        .Add("ok", true)
-        .Add("medium", list.Medium)
+  if (f.Json()) {
+    platform::JsonArray lines;
+    for (const std::string& line : list.Lines) lines.Push(line);
+    platform::JsonObject o;
+    o.Add("medium", list.Medium)
         .Add("disc_size", list.DiscSize)
         .Add("used_space", list.UsedSpace)
         .Add("capacity_blocks", int64_t{list.CapacityBlocks})
@@ -233,27 +176,26 @@ int RunDisc(const std::vector<std::string>& Args) {
         .Add("free_blocks", int64_t{list.FreeBlocks})
         .Add("first_session", int64_t{list.FirstSession})
         .Add("last_session", int64_t{list.LastSession})
-        .Print();
-    return cli::kExitOk;
+        .Add("lines", lines);
+    return f.Report(jobs::Succeeded(), o, "");
   }
-  Line("Media: " + list.Medium);
-  Line("Total Size: " + list.DiscSize);
-  Line("Used Size: " + list.UsedSpace);
-  Line(device::kSessionListHeader);
-  for (const std::string& line : list.Lines) Line(line);
+  f.Line("Media: " + list.Medium);
+  f.Line("Total Size: " + list.DiscSize);
+  f.Line("Used Size: " + list.UsedSpace);
+  f.Line(device::kSessionListHeader);
+  for (const std::string& line : list.Lines) f.Line(line);
   return cli::kExitOk;
 }
 
 // ---- eject, load -----------------------------------------------------------
 
 int Tray(const std::vector<std::string>& Args, bool Eject) {
-  Shared s;
-  const char* name = Eject ? "eject" : "load";
-  const char* usage = Eject ? "usage: tidemark eject [OPTIONS]\n\nOpens the recorder's tray.\n"
-                            : "usage: tidemark load [OPTIONS]\n\nCloses the recorder's tray.\n";
-  if (int st = Parse(s, name, usage, true, Args); st >= 0) return st;
+  cli::Frame f(Eject ? "eject" : "load",
+               Eject ? "usage: tidemark eject [OPTIONS]\n\nOpens the recorder's tray.\n\n"
+                     : "usage: tidemark load [OPTIONS]\n\nCloses the recorder's tray.\n\n");
+  if (const auto st = Parse(f, true, Args)) return *st;
   TzqCDBurner burner;
-  if (int st = Open(s, burner, true); st >= 0) return st;
+  if (const auto st = Open(f, burner, true)) return *st;
   bool done = false;
   if (Eject) {
     // What was written is flushed and the tray unlocked first.
@@ -263,10 +205,9 @@ int Tray(const std::vector<std::string>& Args, bool Eject) {
   } else {
     done = burner.StartStopUnit(false);
   }
-  if (!done) return Fail(s, cli::kExitFailed, burner.LastError);
+  if (!done) return f.Fail(cli::kExitFailed, burner.LastError);
   burner.DebugMsg(Eject ? ">>> EJECT MEDIUM COMMAND DONE." : ">>> LOAD MEDIUM COMMAND DONE.", 1);
-  if (s.json) cli::JsonObject().Add("event", "result").Add("ok", true).Print();
-  return cli::kExitOk;
+  return f.Report(jobs::Succeeded(), platform::JsonObject(), "");
 }
 
 int RunEject(const std::vector<std::string>& Args) {

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "burner/cd_burner.h"
-#include "cli/cli_compilation.h"
-#include "cli/cli_json.h"
-#include "cli/cli_options.h"
-#include "cli/cli_read_session.h"
+#include "cli/cli_frame.h"
+#include "cli/cli_read.h"
+#include "cli/cli_recorder.h"
 #include "cli/command.h"
+#include "jobs/disc_jobs.h"
+#include "jobs/extract.h"
 #include "platform/file_attr.h"
 #include "platform/utf8.h"
 
@@ -24,22 +25,9 @@ constexpr const char* kUsage =
     "attributes (d folder, h hidden), the size in bytes, the date and the entry's\n"
     "first sector on the disc.\n\n";
 
-bool json_output = false;
-
-std::string Shown(const std::string& Text) {
-  return platform::SanitizeUtf8(Text);
-}
-
-int Fail(int Status, const std::string& Message) {
-  if (json_output)
-    cli::JsonObject().Add("event", "result").Add("ok", false).Add("error", Message).Print();
-  std::fprintf(stderr, "tidemark: %s\n", Shown(Message).c_str());
-  return Status;
-}
-
 class Lister {
  public:
-  Lister(bool Long, bool Json) : long_(Long), json_(Json) {}
+  Lister(const cli::Frame& F, bool Long) : f_(F), long_(Long), json_(F.Json()) {}
 
   void Entry(const TFEntry& e, const std::string& Path) {
     ++count_;
@@ -47,7 +35,7 @@ class Lister {
     const bool hidden = (e.Attr & platform::faHidden) != 0;
     const bool on_disc = !folder && e.Imported != 0;
     if (json_) {
-      cli::JsonObject o;
+      platform::JsonObject o;
       o.Add("event", "entry").Add("path", Path).Add("folder", folder).Add("hidden", hidden);
       if (folder)
         o.AddNull("size");
@@ -58,18 +46,20 @@ class Lister {
         o.Add("sector", e.IsoSector);
       else
         o.AddNull("sector");
-      o.Print();
+      cli::EmitJson(o);
       return;
     }
-    const std::string shown = Shown(Path) + (folder ? "/" : "");
+    const std::string shown = Path + (folder ? "/" : "");
     if (!long_) {
-      std::printf("%s\n", shown.c_str());
+      f_.Line(shown);
       return;
     }
     const std::string size = folder ? "-" : std::to_string(e.Size);
     const std::string sector = on_disc ? std::to_string(e.IsoSector) : "-";
-    std::printf("%c%c %12s %s %10s %s\n", folder ? 'd' : '-', hidden ? 'h' : '-', size.c_str(),
-                cli::DateText(e.DateTime).c_str(), sector.c_str(), shown.c_str());
+    char head[64];
+    std::snprintf(head, sizeof head, "%c%c %12s %s %10s ", folder ? 'd' : '-', hidden ? 'h' : '-',
+                  size.c_str(), cli::DateText(e.DateTime).c_str(), sector.c_str());
+    f_.Line(head + shown);
   }
 
   // Every entry below Dir, depth first, in the order of the disc.
@@ -93,49 +83,44 @@ class Lister {
   int64_t Count() const { return count_; }
 
  private:
+  const cli::Frame& f_;
   bool long_;
   bool json_;
   int64_t count_ = 0;
 };
 
-int RunLs(const std::vector<std::string>& args) {
-  cli::Options opts;
-  opts.Add("-l,--long", "", "attributes, size, date and sector of every entry");
-  cli::AddReadOptions(opts);
-  opts.Add("--json", "", "JSON objects on standard output instead of text")
-      .Add("-v,--verbose", "", "progress and trace lines of the component's log")
-      .Add("-h,--help", "", "this help");
-  const bool parsed = opts.Parse(args);
-  json_output = opts.Has("--json");
-  if (!parsed) return Fail(cli::kExitUsage, opts.Error() + " (see tidemark ls --help)");
-  if (opts.Has("--help")) {
-    std::printf("%s%s", kUsage, opts.HelpText().c_str());
-    return cli::kExitOk;
-  }
-  if (opts.Positional().size() > 1) return Fail(cli::kExitUsage, "ls takes at most one PATH");
-  const auto session = cli::SessionOption(opts);
-  if (!session) return Fail(cli::kExitUsage, "invalid --session (a number from 1 to 255)");
+int RunLs(const std::vector<std::string>& Args) {
+  cli::Frame f("ls", kUsage);
+  f.Opts().Add("-l,--long", "", "attributes, size, date and sector of every entry");
+  cli::AddReadOptions(f.Opts());
+  if (const auto status = f.Parse(Args, false)) return *status;
+  if (f.Opts().Positional().size() > 1) return f.Usage("ls takes at most one PATH");
 
   TzqCDBurner burner;
-  std::string last_log;
-  cli::AttachLog(burner, opts.Has("--verbose"), &last_log);
-  std::string error;
-  if (const int status = cli::OpenDisc(burner, opts, error); status != cli::kExitOk)
-    return Fail(status, error);
-  if (!cli::ImportForReading(burner, *session, last_log, error))
-    return Fail(cli::kExitFailed, error);
-
-  const std::string path = opts.Positional().empty() ? "/" : opts.Positional()[0];
-  const auto found = cli::FindPath(burner, path);
-  if (!found) return Fail(cli::kExitUsage, path + ": no such file or folder in the session");
-  Lister lister(opts.Has("--long"), json_output);
+  f.AttachLog(burner);
+  if (const auto status = cli::OpenSession(f, burner)) return *status;
+  const std::string path = f.Opts().Positional().empty() ? "/" : f.Opts().Positional()[0];
+  const auto found = jobs::FindPath(burner, path);
+  if (!found)
+    return f.Fail(cli::kExitUsage, path + ": no such file or folder in the session",
+                  platform::JsonObject().Add("code", "no-such-path"));
+  Lister lister(f, f.Opts().Has("--long"));
   if (found->Folder != nullptr)
     lister.Tree(found->Folder, found->Shown == "/" ? "" : found->Shown);
   else
     lister.Entry(*found->Entry, found->Shown);
-  if (json_output)
-    cli::JsonObject().Add("event", "result").Add("ok", true).Add("entries", lister.Count()).Print();
-  return cli::kExitOk;
+  // What the import could not read is missing from the list: that is no
+  // listing of the session.
+  const std::vector<TOmission>& unread = burner.Omissions();
+  jobs::Outcome outcome;
+  if (!unread.empty()) outcome = jobs::Failed(jobs::UnreadSummary(unread.size()));
+  platform::JsonObject result;
+  result.Add("entries", lister.Count());
+  if (!unread.empty()) result.Add("unread", cli::OmissionArray(unread));
+  const int status = f.Report(outcome, result, "");
+  for (const TOmission& o : unread)
+    std::fprintf(stderr, "  %s\n", platform::SanitizeUtf8(o.Message).c_str());
+  return status;
 }
 
 }  // namespace

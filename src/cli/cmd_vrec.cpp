@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_frame.h"
 #include "cli/cli_options.h"
 #include "cli/command.h"
+#include "platform/json.h"
 #include "vrec/recorder.h"
 #include "vrec/shim_root.h"
 
@@ -97,6 +99,54 @@ int Update(Context& ctx,
   return kExitOk;
 }
 
+// The recorder and its disc as one JSON object.
+platform::JsonObject StatusJson(const vrec::DriveState& s, std::int64_t now, std::uint32_t speed) {
+  const vrec::Disc& d = s.disc;
+  const vrec::StatusSummary m = vrec::Summarize(s, now);
+  platform::JsonObject j;
+  j.Add("event", "vrec-status")
+      .Add("medium", d.present() ? d.traits().name : "none")
+      .Add("profile", static_cast<int>(d.present() ? d.Profile() : 0))
+      .Add("state", m.state)
+      .Add("capacity", d.capacity);
+  platform::JsonArray sessions;
+  for (std::size_t i = 0; i < d.sessions.size(); ++i) {
+    const auto number = static_cast<std::uint16_t>(i + 1);
+    sessions.Push(platform::JsonObject()
+                      .Add("number", number)
+                      .Add("start", d.SessionStart(number))
+                      .Add("end", d.SessionEnd(number))
+                      .Add("closed", d.sessions[i].closed));
+  }
+  platform::JsonArray tracks;
+  for (std::size_t i = 0; i < d.tracks.size(); ++i) {
+    const vrec::Track& t = d.tracks[i];
+    tracks.Push(platform::JsonObject()
+                    .Add("number", i + 1)
+                    .Add("session", t.session)
+                    .Add("start", t.start)
+                    .Add("size", t.Extent())
+                    .Add("written", t.written)
+                    .Add("closed", t.state == vrec::TrackState::kComplete)
+                    .Add("damaged", t.damaged));
+  }
+  j.Add("sessions", sessions).Add("tracks", tracks);
+  if (m.next_writable)
+    j.Add("next_writable", *m.next_writable);
+  else
+    j.AddNull("next_writable");
+  j.Add("image", s.image_name)
+      .Add("tray", s.tray_open ? "open" : "closed")
+      .Add("locked", s.prevent_removal)
+      .Add("speed", vrec::FormatSpeed(speed))
+      .Add("busy", m.busy);
+  platform::JsonArray faults;
+  for (const vrec::FaultRule& f : s.faults)
+    faults.Push(platform::JsonObject().Add("rule", vrec::FormatFaultRule(f)).Add("fired", f.fired));
+  j.Add("faults", faults);
+  return j;
+}
+
 int Status(Context& ctx, bool json) {
   int status = kExitOk;
   if (!OpenRecorder(ctx, &status)) return status;
@@ -106,7 +156,7 @@ int Status(Context& ctx, bool json) {
       [&](const vrec::DriveState& s) {
         std::uint32_t speed = ctx.recorder->SpeedX10(s);
         if (json) {
-          std::printf("%s\n", vrec::StatusJson(s, now, speed).c_str());
+          cli::EmitJson(StatusJson(s, now, speed));
         } else {
           for (const std::string& line : vrec::StatusLines(s, now, speed)) {
             std::printf("%s\n", line.c_str());

@@ -84,9 +84,17 @@ void RemoveMedium(DriveState& s, SectorStore& store);
 // The recorded blocks of session `session` (0: the whole disc) as an image.
 bool DumpSession(const DriveState& s, SectorStore& store, int session, const std::string& path,
                  std::string* error);
-// Human-readable lines of `vrec status`, and the same as one JSON object.
+// What `vrec status` says of the recorder beyond the disc's own fields.
+struct StatusSummary {
+  std::string medium;  // "DVD-RW (restricted overwrite)", "none"
+  std::string state;   // "blank", "appendable", "complete", "formatted", ...
+  std::string tray;    // "open", "closed", "closed, locked"
+  std::string busy;    // "blanking 40%", or empty
+  std::optional<std::int32_t> next_writable;
+};
+StatusSummary Summarize(const DriveState& s, std::int64_t now);
+// Human-readable lines of `vrec status`.
 std::vector<std::string> StatusLines(const DriveState& s, std::int64_t now,
                                      std::uint32_t speed_x10);
-std::string StatusJson(const DriveState& s, std::int64_t now, std::uint32_t speed_x10);
 
 }  // namespace vrec

@@ -8,14 +8,6 @@
 namespace vrec {
 namespace {
 
-struct Summary {
-  std::string medium;
-  std::string state;
-  std::string tray;
-  std::string busy;
-  std::optional<std::int32_t> next_writable;
-};
-
 std::string DiscState(const Disc& d) {
   if (!d.present()) return "none";
   switch (d.recording()) {
@@ -38,9 +30,11 @@ std::string DiscState(const Disc& d) {
   }
 }
 
-Summary Summarize(const DriveState& s, std::int64_t now) {
+}  // namespace
+
+StatusSummary Summarize(const DriveState& s, std::int64_t now) {
   const Disc& d = s.disc;
-  Summary m;
+  StatusSummary m;
   m.medium = d.present() ? d.traits().name : "none";
   if (d.medium == Medium::kDvdRw && d.restricted_overwrite) m.medium += " (restricted overwrite)";
   m.state = DiscState(d);
@@ -64,30 +58,10 @@ Summary Summarize(const DriveState& s, std::int64_t now) {
   return m;
 }
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
-
 std::vector<std::string> StatusLines(const DriveState& s, std::int64_t now,
                                      std::uint32_t speed_x10) {
   const Disc& d = s.disc;
-  Summary m = Summarize(s, now);
+  StatusSummary m = Summarize(s, now);
   std::vector<std::string> lines;
   lines.push_back(std::string("recorder: ") + kVendor + " " + kProduct + " " + kRevision);
   lines.push_back("medium: " + m.medium + (s.image_name.empty() ? "" : " from " + s.image_name));
@@ -118,48 +92,6 @@ std::vector<std::string> StatusLines(const DriveState& s, std::int64_t now,
     lines.push_back("fault: " + FormatFaultRule(f) + " (fired " + std::to_string(f.fired) + ")");
   }
   return lines;
-}
-
-std::string StatusJson(const DriveState& s, std::int64_t now, std::uint32_t speed_x10) {
-  const Disc& d = s.disc;
-  Summary m = Summarize(s, now);
-  std::string j = "{\"medium\":" + JsonString(d.present() ? d.traits().name : "none");
-  j += ",\"profile\":" + std::to_string(d.present() ? d.Profile() : 0);
-  j += ",\"state\":" + JsonString(m.state);
-  j += ",\"capacity\":" + std::to_string(d.capacity);
-  j += ",\"sessions\":[";
-  for (std::size_t i = 0; i < d.sessions.size(); ++i) {
-    auto number = static_cast<std::uint16_t>(i + 1);
-    if (i) j += ",";
-    j += "{\"number\":" + std::to_string(number) +
-         ",\"start\":" + std::to_string(d.SessionStart(number)) +
-         ",\"end\":" + std::to_string(d.SessionEnd(number)) +
-         ",\"closed\":" + (d.sessions[i].closed ? "true" : "false") + "}";
-  }
-  j += "],\"tracks\":[";
-  for (std::size_t i = 0; i < d.tracks.size(); ++i) {
-    const Track& t = d.tracks[i];
-    if (i) j += ",";
-    j += "{\"number\":" + std::to_string(i + 1) + ",\"session\":" + std::to_string(t.session) +
-         ",\"start\":" + std::to_string(t.start) + ",\"size\":" + std::to_string(t.Extent()) +
-         ",\"written\":" + std::to_string(t.written) +
-         ",\"closed\":" + (t.state == TrackState::kComplete ? "true" : "false") +
-         ",\"damaged\":" + (t.damaged ? "true" : "false") + "}";
-  }
-  j += "],\"next_writable\":" +
-       (m.next_writable ? std::to_string(*m.next_writable) : std::string("null"));
-  j += ",\"image\":" + JsonString(s.image_name);
-  j += ",\"tray\":" + JsonString(s.tray_open ? "open" : "closed");
-  j += ",\"locked\":" + std::string(s.prevent_removal ? "true" : "false");
-  j += ",\"speed\":" + JsonString(FormatSpeed(speed_x10));
-  j += ",\"busy\":" + JsonString(m.busy);
-  j += ",\"faults\":[";
-  for (std::size_t i = 0; i < s.faults.size(); ++i) {
-    if (i) j += ",";
-    j += "{\"rule\":" + JsonString(FormatFaultRule(s.faults[i])) +
-         ",\"fired\":" + std::to_string(s.faults[i].fired) + "}";
-  }
-  return j + "]}";
 }
 
 }  // namespace vrec

@@ -3,6 +3,8 @@
 // CD-RW, Abort in the middle of a burn, a write error from a fault rule,
 // the question before a burn on an overwritable disc, the layout window
 // before a burn, and the speed lists the recorder gives.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -241,10 +243,15 @@ void TBurnTest::answeringNo() {
   TFGUI& w = *t.Window;
   w.AddSourceItems(w.RootNode(), {{FPlace.MakeFile("mb.bin", 1048576), false},
                                   {FPlace.MakeFile("mb2.bin", 10), false}});
+  // A FIFO cannot go on a disc: left out, and the question says so.
+  QVERIFY(QDir().mkpath(FPlace.Root() + "/odd"));
+  QVERIFY(mkfifo(QFile::encodeName(FPlace.Root() + "/odd/pipe").constData(), 0644) == 0);
+  w.AddSourceItems(w.RootNode(), {{FPlace.Root() + "/odd", true}});
   TDialogLog log = Burn(w, QMessageBox::No);
-  QCOMPARE(log.Messages, QStringList{"Total File Sizes 1.00 MB"});
-  QCOMPARE(w.zqCDBurner1.FilesCount(), 2);
-  QCOMPARE(w.lvwModel->Count(), 2);
+  QCOMPARE(log.Messages, QStringList{"Total File Sizes 1.00 MB\r\n1 item could not be added "
+                                     "(see the status bar)"});
+  QCOMPARE(w.zqCDBurner1.FilesCount(), 3);
+  QCOMPARE(w.lvwModel->Count(), 3);
   QCOMPARE(w.lblProgress->text(), QStringLiteral("Burning Progress: "));
   QVERIFY(!w.FBusy);
   QVERIFY(!w.Timer1->isActive());
@@ -421,8 +428,14 @@ void TBurnTest::abortInTheMiddle() {
   QVERIFY2(shown.startsWith("Burned Data Size: "), qPrintable(shown));
   QVERIFY(shown.endsWith(" MB"));
   QVERIFY(bar > 0);
-  QCOMPARE(log.Messages.last(),
-           QStringLiteral("Failed in Burning!\r\nError: OPERATION ABORTED BY USER"));
+  // The message, and below it where the burn stopped and how the disc
+  // was left.
+  QVERIFY2(log.Messages.last().startsWith(
+               QStringLiteral("Failed in Burning!\r\nError: OPERATION ABORTED BY USER\r\n"
+                              "phase: writing\r\nsectors written: ")),
+           qPrintable(log.Messages.last()));
+  QVERIFY2(log.Messages.last().contains(QStringLiteral("\r\ndisc left: ")),
+           qPrintable(log.Messages.last()));
   QVERIFY(!w.FStopping);
   QVERIFY(w.actBurn->isEnabled());
   QCOMPARE(w.zqCDBurner1.FilesCount(), 0);
@@ -438,6 +451,11 @@ void TBurnTest::writeErrorFromAFault() {
   QVERIFY2(log.Messages[1].startsWith("Failed in Burning!\r\nError: "),
            qPrintable(log.Messages[1]));
   QVERIFY(log.Messages[1].size() > QStringLiteral("Failed in Burning!\r\nError: ").size());
+  // Below the message: where it failed, on which command, and how the disc
+  // was left; the same lines are in the error log.
+  for (const char* part : {"\r\nphase: writing\r\n", "\r\ncommand: WRITE (10) at sector ",
+                           "\r\nsectors written: ", "\r\ndisc left: ", "\r\nhint: "})
+    QVERIFY2(log.Messages[1].contains(QString::fromUtf8(part)), qPrintable(log.Messages[1]));
   // Emptied as after a burn that worked.
   QCOMPARE(w.zqCDBurner1.FilesCount(), 0);
   QCOMPARE(w.lvwModel->Count(), 0);

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
+
 #include <atomic>
 
 #include "app/item_list_model.h"
@@ -82,6 +84,7 @@ class TSaveIsoTest : public QObject {
   void threadedSaveHandsOverAndWaits();
   void earlyFailureOnTheWindowsThread();
   void failedSaveEmptiesTheCompilation();
+  void leftOutEntriesAreNamedInTheQuestion();
   void stoppingStateUntilTheWriterReports();
   void jolietFromThePreferences();
   void progressDisplay();
@@ -258,21 +261,55 @@ void TSaveIsoTest::earlyFailureOnTheWindowsThread() {
 }
 
 void TSaveIsoTest::failedSaveEmptiesTheCompilation() {
-  // A folder where the image should go: the save fails, and the
-  // compilation is emptied as after every write job.
   for (bool quick : {true, false}) {
+    // A folder where the image should go: refused before anything is
+    // written, and the compilation stays for the user to mend.
     TSaveFixture f;
     QuickSaveISO = quick;
     QVERIFY(QDir().mkpath(f.Out + "/taken.iso"));
     TDialogLog log = SaveAs(f.W(), "taken", {QMessageBox::Yes});
+    QCOMPARE(log.Messages.size(), 1);
+    QVERIFY2(log.Messages[0].endsWith("taken.iso is a folder"), qPrintable(log.Messages[0]));
+    QCOMPARE(f.W().zqCDBurner1.FilesCount(), 3);
+
+    // A source that changed since it was added: the save fails, the image
+    // it was to replace stays as it was, and the compilation is emptied as
+    // after every write job.
+    QFile old(f.Out + "/backup.iso");
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("precious");
+    old.close();
+    QFile source(f.Place.Root() + "/src/a.txt");
+    QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    source.write("changed");
+    source.close();
+    log = SaveAs(f.W(), "backup", {QMessageBox::Yes});
     QCOMPARE(log.Messages.size(), 2);
     QVERIFY2(log.Messages[1].startsWith("Failed in Saving ISO file!\r\nError: "),
              qPrintable(log.Messages[1]));
+    QVERIFY2(log.Messages[1].contains("HAS CHANGED"), qPrintable(log.Messages[1]));
+    QVERIFY2(log.Messages[1].contains("\r\nphase: "), qPrintable(log.Messages[1]));
+    QCOMPARE(ReadFile(f.Out + "/backup.iso"), QByteArray("precious"));
+    QCOMPARE(QDir(f.Out).entryList(QDir::Files), QStringList{"backup.iso"});
     QCOMPARE(f.W().zqCDBurner1.FilesCount(), 0);
     QCOMPARE(f.W().lvwModel->Count(), 0);
     std::vector<std::string> debug = *f.T.Debug;
     QVERIFY(std::find(debug.begin(), debug.end(), "0|>>> Burn error") != debug.end());
   }
+}
+
+void TSaveIsoTest::leftOutEntriesAreNamedInTheQuestion() {
+  // A FIFO cannot be added; the status bar says so, and the file name
+  // question says it once more before anything is saved without it.
+  TSaveFixture f;
+  QuickSaveISO = true;
+  QVERIFY(QDir().mkpath(f.Place.Root() + "/odd"));
+  QVERIFY(mkfifo(QFile::encodeName(f.Place.Root() + "/odd/pipe").constData(), 0644) == 0);
+  f.W().AddSourceItems(f.W().RootNode(), {{f.Place.Root() + "/odd", true}});
+  TDialogLog log = SaveAs(f.W(), "partial");
+  QCOMPARE(log.InputPrompts,
+           QStringList{"Please Input Filename\r\n1 item could not be added (see the status bar)"});
+  QCOMPARE(log.Messages, QStringList{"ISO file has saved successfully!"});
 }
 
 void TSaveIsoTest::stoppingStateUntilTheWriterReports() {

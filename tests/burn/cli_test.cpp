@@ -110,7 +110,7 @@ TEST_F(BurnCli, RefusalsHaveTheirExitStatuses) {
       {"", "burn --speed fast src", 2, "--speed takes Nx or max"},
       {"", "burn --continue src", 1, "the disc holds no session"},
       {"", "burn --session 1 src", 2, "--session goes with --continue"},
-      {"insert DVD+RW", "burn --continue src", 1, "--continue is not possible on a DVD+RW"},
+      {"insert DVD+RW", "burn --continue src", 1, "The session cannot be continued on a DVD+RW"},
       {"", "burn --transport nothing src", 2, "--transport takes auto, sgio or library"},
       {"", "burn --device 7 src", 3, "there is no recorder 7"},
       {"", "burn --transport sgio src", 3, "no recorder answers through SG_IO"},
@@ -182,7 +182,8 @@ TEST_F(BurnCli, AnOverwrittenDiscIsAnnounced) {
   ASSERT_EQ(Run("burn src").status, 0);
   const peers::Result r = Run("burn --eject src");
   ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("tidemark: the DVD+RW is overwritten from its start"), std::string::npos)
+  EXPECT_NE(r.output.find("tidemark: warning: the DVD+RW is overwritten from its start"),
+            std::string::npos)
       << r.output;
   EXPECT_NE(Vrec("status").find("tray: open"), std::string::npos);
 }

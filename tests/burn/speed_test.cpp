@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/cli_burn.h"
+#include "cli/cli_options.h"
 #include "device/media_types.h"
+#include "jobs/disc_jobs.h"
 
 namespace {
 
@@ -33,12 +34,12 @@ TEST(BurnSpeedOption, IsReadInTheUnitsOfTheLoadedMedium) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const auto speed = cli::ParseSpeed(c.text, c.media);
+    const auto x = cli::ParseSpeedX(c.text);
     if (c.speed < 0) {
-      EXPECT_FALSE(speed);
+      EXPECT_FALSE(x);
     } else {
-      ASSERT_TRUE(speed);
-      EXPECT_EQ(*speed, c.speed);
+      ASSERT_TRUE(x);
+      EXPECT_EQ(jobs::SpeedForMedium(*x, c.media), c.speed);
     }
   }
 }

@@ -183,11 +183,11 @@ TEST(Mkiso, JsonEvents) {
   // A refusal is a result object too.
   const Outcome refused = Mkiso(t, "-o other.iso missing.txt --json");
   EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(
-      refused.out,
-      "{\"event\":\"result\",\"ok\":false,\"error\":\"missing.txt: no such file or folder\"}\n");
+  EXPECT_EQ(refused.out,
+            "{\"event\":\"result\",\"ok\":false,\"refused\":true,\"code\":\"no-such-source\","
+            "\"error\":\"missing.txt: no such file or folder\",\"details\":[]}\n");
   EXPECT_EQ(last, "{\"event\":\"result\",\"ok\":true,\"file\":\"" + t.Path("out.iso") +
-                      "\",\"sectors\":300,\"bytes\":614400}");
+                      "\",\"sectors\":300,\"bytes\":614400,\"omitted\":0}");
 }
 
 TEST(Mkiso, BadInputIsRefusedAndWritesNothing) {
@@ -234,12 +234,12 @@ TEST(Mkiso, ForceReplacesAnExistingImage) {
 TEST(Mkiso, AFailedJobExitsWithTheComponentsMessage) {
   TempTree t;
   t.File("src/a.txt", "a");
-  // A link to a folder that does not exist: the path passes every check
-  // of the command line, but the image file cannot be created.
-  t.Link("out.iso", t.Path("gone/out.iso"));
-  const Outcome o = Mkiso(t, "-o out.iso src");
+  // A device that takes no data: the image is written where it is (a
+  // device is never replaced), and the write fails.
+  const Outcome o = Mkiso(t, "-o /dev/full --force src");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "tidemark: CAN'T CREATE FILE \"" + t.Path("out.iso") + "\"\n");
+  EXPECT_EQ(o.err.rfind("tidemark: CAN'T WRITE FILE \"/dev/full\"", 0), 0u) << o.err;
+  EXPECT_NE(o.err.find("\n  phase: writing\n"), std::string::npos) << o.err;
   EXPECT_EQ(o.out, "");
 }
 
@@ -267,7 +267,7 @@ TEST(Mkiso, InterruptAbortsTheJob) {
   const Outcome o = Finish(t, pid);
   close(reader);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "tidemark: OPERATION ABORTED BY USER\n");
+  EXPECT_EQ(o.err.rfind("tidemark: OPERATION ABORTED BY USER\n  phase: writing\n", 0), 0u) << o.err;
 }
 
 }  // namespace

@@ -81,8 +81,7 @@ TEST_F(DevicesCli, DiscShowsTheSessionDialogsLines) {
   ASSERT_EQ(Tidemark({"vrec", "insert-image", tree.Path("a.iso")}).status, 0);
   r = Tidemark({"disc", "--json"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("{\"event\":\"line\",\"text\":\"  001      000:02:00     3 MB\"}\n"),
-            std::string::npos)
+  EXPECT_NE(r.out.find("\"lines\":[\"  001      000:02:00     3 MB\","), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("\"medium\":\"CD-ROM\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"first_session\":1,\"last_session\":1"), std::string::npos) << r.out;

@@ -29,7 +29,11 @@ TEST_F(VrecCli, StatusOfAFreshFolder) {
   EXPECT_NE(r.out.find("speed: fast\n"), std::string::npos);
   RunResult j = Vrec({"status", "--json"});
   ASSERT_EQ(j.status, 0);
-  EXPECT_EQ(j.out.rfind("{\"medium\":\"CD-R\",\"profile\":9,\"state\":\"blank\"", 0), 0u) << j.out;
+  EXPECT_EQ(
+      j.out.rfind(
+          "{\"event\":\"vrec-status\",\"medium\":\"CD-R\",\"profile\":9,\"state\":\"blank\"", 0),
+      0u)
+      << j.out;
 }
 
 TEST_F(VrecCli, InsertSpeedFaultsAndTheirErrors) {
