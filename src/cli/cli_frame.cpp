@@ -11,6 +11,7 @@
 #include "burner/burner_messages.h"
 #include "burner/cd_burner.h"
 #include "cli/command.h"
+#include "device/media_types.h"
 #include "platform/app_paths.h"
 #include "platform/ini_file.h"
 #include "platform/utf8.h"
@@ -20,6 +21,9 @@ namespace cli {
 namespace {
 
 constexpr auto kRefresh = std::chrono::milliseconds(500);
+// 1x: 75 sectors of 2,048 bytes a second on a CD, 1,385,000 bytes on a DVD.
+constexpr int64_t kCdBytesPerX = 75 * 2048;
+constexpr int64_t kDvdBytesPerX = 1385000;
 constexpr auto kInterruptCheck = std::chrono::milliseconds(100);
 // The writer's job end after OnWriteDone: disposing of the reader.
 constexpr auto kJobEndWait = std::chrono::seconds(60);
@@ -57,6 +61,13 @@ struct Completion {
   bool done = false;
   std::string error;
 };
+
+// 1x of the medium the job writes to; 0 for an image file.
+int64_t BytesPerX(const TzqCDBurner& Burner) {
+  const uint16_t media = Burner.CurrentMediaType;
+  if (media == 0) return 0;
+  return media < mtDVDROM ? kCdBytesPerX : kDvdBytesPerX;
+}
 
 }  // namespace
 
@@ -270,6 +281,7 @@ ProgressValues JobProgress(const TzqCDBurner& Burner) {
   v.Total = Burner.ImageSectors() * 2048;
   v.HostBuffer = Burner.CacheFillPercent();
   v.Phase = jobs::PhaseName(Burner.JobPhase.load());
+  v.BytesPerX = BytesPerX(Burner);
   if (Burner.DeviceBufferSize >= Burner.DeviceFreeBufferSize) {
     v.RecorderSize = Burner.DeviceBufferSize;
     v.RecorderUsed = static_cast<int64_t>(Burner.DeviceBufferSize) - Burner.DeviceFreeBufferSize;

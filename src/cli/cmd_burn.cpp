@@ -58,6 +58,7 @@ int Burn(const cli::Frame& F, TzqCDBurner& Burner, const jobs::BurnPlan& Plan,
   cli::ProgressDisplay display(F.Progress(), "Burning");
   const std::string error = cli::RunWriteJob(Burner, Start, display);
   const jobs::Outcome outcome = jobs::FinishBurn(Burner, Plan, error);
+  if (outcome.Ok()) display.Summary(cli::JobProgress(Burner), Burner.TestWrite);
   if (outcome.Ok() && F.Opts().Has("--eject")) cli::EjectAfterJob(F, Burner);
   platform::JsonObject result;
   result.Add("session_start", Burner.SessionStart)

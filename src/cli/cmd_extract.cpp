@@ -71,6 +71,7 @@ int RunExtract(const std::vector<std::string>& Args) {
   progress.Written = r.Bytes;
   display.Show(progress);
   display.Finish();
+  if (r.Result.Ok()) display.Summary(progress, false);
 
   platform::JsonObject result;
   result.Add("dest", plan.Value.Dest)

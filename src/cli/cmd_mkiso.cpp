@@ -60,6 +60,7 @@ int RunMkiso(const std::vector<std::string>& Args) {
   const std::string error = cli::RunWriteJob(
       burner, [&save] { return save.Start(); }, display);
   const jobs::Outcome outcome = save.Finish(error);
+  if (outcome.Ok()) display.Summary(cli::JobProgress(burner), false);
   platform::JsonObject result;
   result.Add("file", plan.Value.Output)
       .Add("sectors", plan.Value.Sectors)

@@ -125,6 +125,22 @@ def main():
             checked["failures"].append(f"aborted burn: exit {p.returncode}")
         run("speed", "vrec", "speed", "fast", expect=0)
 
+        # At an emulated speed the closing steps take time: the events say
+        # so between the last block and the result.
+        run("insert", "vrec", "insert", "CD-R", expect=0)
+        run("speed", "vrec", "speed", "16x", expect=0)
+        p = subprocess.run([args.tidemark, "burn", "--json", "src"], cwd=work, env=slow,
+                           capture_output=True, timeout=240)
+        check("emulated burn", p.stdout)
+        events = [json.loads(l) for l in p.stdout.splitlines() if l.strip()]
+        done = [i for i, e in enumerate(events) if e.get("event") == "progress" and
+                e["written"] == e["total"] and e.get("phase") != "writing"]
+        results = [i for i, e in enumerate(events) if e.get("event") == "result"]
+        if not done or not results or done[0] > results[0] or not events[results[0]].get("ok"):
+            checked["failures"].append("emulated burn: no closing phase between 100 % and the "
+                                       "result")
+        run("speed", "vrec", "speed", "fast", expect=0)
+
         # An erase.
         run("insert", "vrec", "insert", "CD-RW", expect=0)
         run("erase", "erase", "--json", expect=0)

@@ -280,6 +280,34 @@ TEST_F(CliOutcomes, ReadErrorsShowNoDataBytesUnlessAskedFor) {
   }
 }
 
+// Without a terminal the progress is a plain line now and then, and the
+// job ends with what it did.
+TEST_F(CliOutcomes, ProgressWithoutATerminal) {
+  Vrec("insert DVD+RW");
+  Vrec("speed 1x");
+  tree.File("src/big.bin", std::string(10 << 20, 'x'));
+  unsetenv("TIDEMARK_VREC_SPEED");
+  const Ran r = Tidemark("burn src");
+  setenv("TIDEMARK_VREC_SPEED", "fast", 1);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no redrawn line";
+  // A line names the phase (the data is in the recorder's buffer within
+  // the first seconds; then it is synchronized and the session closed).
+  EXPECT_NE(r.err.find("Burning "), std::string::npos) << r.err;
+  EXPECT_TRUE(r.err.find("  synchronizing  ") != std::string::npos ||
+              r.err.find("  writing  ") != std::string::npos ||
+              r.err.find("  closing-session  ") != std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Burning: 10."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" sectors) in 0:"), std::string::npos) << r.err;
+  Vrec("insert CD-R");
+  const Ran test = Tidemark("burn --test src/a.txt");
+  ASSERT_EQ(test.status, 0) << test.err;
+  EXPECT_NE(test.err.find("test write: nothing was recorded"), std::string::npos) << test.err;
+  const Ran quiet = Tidemark("burn --quiet src/a.txt");
+  EXPECT_EQ(quiet.err, "");
+}
+
 TEST_F(CliOutcomes, HelpForASubcommandAndAMistypedOne) {
   const Ran help = Tidemark("help mkiso");
   EXPECT_EQ(help.status, 0);

@@ -11,20 +11,45 @@
 
 namespace {
 
-TEST(CliHelpers, ProgressBarText) {
+TEST(CliHelpers, ProgressLineFitsEveryWidth) {
   cli::ProgressValues v;
   v.Written = 50 * 1048576;
   v.Total = 100 * 1048576;
   v.HostBuffer = 87;
-  EXPECT_EQ(cli::ProgressDisplay::BarText("Saving", v, 60),
-            "Saving [#####-----]  50%  50.00/100.00 MB  host 87%  recorder --");
   v.RecorderSize = 4 << 20;
   v.RecorderUsed = 1 << 20;
-  v.Written = v.Total;
-  const std::string full = cli::ProgressDisplay::BarText("Burning", v, 80);
-  EXPECT_EQ(full, "Burning [" + std::string(22, '#') +
-                      "] 100%  100.00/100.00 MB  host 87%  recorder 25%");
-  EXPECT_EQ(full.size(), 79u) << "one column is left free";
+  v.Phase = "closing-session";
+  v.BytesPerX = 1385000;
+  cli::ProgressRates r;
+  r.Elapsed = 65;
+  r.BytesPerSecond = 11080000;
+  r.Remaining = 4.7;
+  struct Case {
+    int width;
+    std::vector<std::string> shown;  // fields that fit at this width
+    std::vector<std::string> hidden;
+  } cases[] = {
+      {40, {"50%", "closing-session"}, {"[", "recorder"}},
+      {60, {"50%", "closing-session", "50.00/100.00 MB"}, {"recorder", "host"}},
+      {80, {"50%", "closing-session", "50.00/100.00 MB", "8.0x 10.6 MB/s", "1:05"}, {}},
+      {120,
+       {"Burning [", "50%", "closing-session", "50.00/100.00 MB", "8.0x 10.6 MB/s", "1:05",
+        "ETA 0:05", "host 87%", "recorder 25%"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    const std::string line = cli::ProgressDisplay::BarText("Burning", v, r, c.width);
+    EXPECT_LE(static_cast<int>(line.size()), c.width) << line;
+    for (const std::string& s : c.shown) EXPECT_NE(line.find(s), std::string::npos) << line;
+    for (const std::string& s : c.hidden) EXPECT_EQ(line.find(s), std::string::npos) << line;
+  }
+  // Narrow terminals get less, never a wrapped line.
+  for (int width = 1; width < 200; ++width)
+    EXPECT_LE(cli::ProgressDisplay::BarText("Burning", v, r, width).size(),
+              static_cast<size_t>(width));
+  EXPECT_EQ(cli::ProgressDisplay::Duration(65), "1:05");
+  EXPECT_EQ(cli::ProgressDisplay::Duration(3727), "1:02:07");
 }
 
 TEST(CliHelpers, JsonTextIsAlwaysValidUtf8) {
