@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ ccache pkg-config qt6-base-dev libgtest-dev
+  cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libsystemd-dev
   clang-14 libclang-rt-14-dev
   # peers that check our images and discs
   xorriso genisoimage p7zip-full libarchive-tools cdrskin growisofs cdrdao
@@ -13,6 +13,9 @@ packages=(
   python3-jsonschema
   # windows without a display, and their fonts
   xvfb xauth fonts-dejavu-core fonts-wqy-microhei
+  # the install test: desktop entry, AppStream data, man pages, the package;
+  # a private message bus for the logind and udisks2 stand-ins
+  desktop-file-utils appstream man-db lintian dpkg-dev fakeroot dbus-daemon zsh
 )
 
 missing=()

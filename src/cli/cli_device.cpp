@@ -1,6 +1,7 @@
 #include "cli/cli_device.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 
 #include "cli/cli_options.h"
@@ -9,6 +10,7 @@
 #include "device/device_entry.h"
 #include "device/scsi_device.h"
 #include "device/sgio_transport.h"
+#include "device/transport_note.h"
 
 namespace cli {
 namespace {
@@ -65,6 +67,9 @@ int StartTransport(TSCSIDevice& Device, TransportKind Kind, std::string& Error) 
         Error = "no recorder answers through SG_IO and no ASPI library was found";
         return kExitNoRecorder;
       }
+      // Never a silent switch from a real drive to the virtual recorder.
+      if (const std::string note = device::PassedOverDrivesNote(); !note.empty())
+        std::fprintf(stderr, "tidemark: note: %s\n", note.c_str());
       break;
     case TransportKind::SgIo:
       SPTIInit();

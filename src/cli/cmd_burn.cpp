@@ -11,6 +11,7 @@
 #include "cli/cli_device.h"
 #include "cli/cli_frame.h"
 #include "cli/cli_recorder.h"
+#include "cli/cli_system.h"
 #include "cli/command.h"
 #include "jobs/disc_jobs.h"
 
@@ -35,6 +36,7 @@ void AddJobOptions(cli::Options& Opts) {
       .Add("--test", "", "test write: the recorder simulates, nothing is recorded")
       .Add("--eject", "", "open the tray after a successful burn");
   cli::AddRecorderOptions(Opts);
+  cli::AddUnmountOption(Opts);
 }
 
 // The recorder selected and its write speed set: nullopt to go on.
@@ -45,6 +47,7 @@ std::optional<int> OpenForBurning(const cli::Frame& F, TzqCDBurner& Burner) {
   std::string error;
   if (const int status = cli::OpenRecorder(Burner, F.Opts(), error); status != cli::kExitOk)
     return F.Fail(status, error);
+  if (const auto status = cli::ReleaseMountedDisc(Burner, F)) return status;
   Burner.SetWriteSpeed(jobs::SpeedForMedium(*speed, Burner.GetMediaType()));
   return std::nullopt;
 }
@@ -55,6 +58,7 @@ int Burn(const cli::Frame& F, TzqCDBurner& Burner, const jobs::BurnPlan& Plan,
   F.Warn(Plan.Warnings);
   if (Plan.ReplacesDisc) F.Warn(jobs::ReplaceNote(Plan));
   F.ReportOmissions(Plan.Omitted);
+  const platform::SleepInhibitor awake = cli::KeepAwake(F, "Writing a disc");
   cli::ProgressDisplay display(F.Progress(), "Burning");
   const std::string error = cli::RunWriteJob(Burner, Start, display);
   const jobs::Outcome outcome = jobs::FinishBurn(Burner, Plan, error);

@@ -10,8 +10,10 @@
 #include "burner/cd_burner.h"
 #include "cli/cli_device.h"
 #include "cli/cli_frame.h"
+#include "cli/cli_system.h"
 #include "cli/command.h"
 #include "device/device_entry.h"
+#include "device/drive_mounts.h"
 #include "device/session_list.h"
 #include "device/speed_list.h"
 #include "platform/utf8.h"
@@ -53,6 +55,11 @@ std::optional<int> Open(const cli::Frame& F, TzqCDBurner& Burner, bool SelectsRe
   return F.Fail(status, error);
 }
 
+// A disc the desktop has mounted, beside the text output.
+void MountNote(const std::string& Text) {
+  std::fprintf(stderr, "tidemark: note: %s\n", platform::SanitizeUtf8(Text).c_str());
+}
+
 // ---- devices ---------------------------------------------------------------
 
 int RunDevices(const std::vector<std::string>& Args) {
@@ -65,14 +72,18 @@ int RunDevices(const std::vector<std::string>& Args) {
   if (const auto st = Open(f, burner, false)) return *st;
   const std::vector<std::string>& list = burner.DeviceList;
   for (size_t i = 0; i < list.size(); ++i) {
+    const std::string mounted = device::MountedDiscOf(list[i]).Text();
     if (f.Json()) {
-      cli::EmitJson(platform::JsonObject()
-                        .Add("event", "device")
-                        .Add("index", static_cast<int64_t>(i))
-                        .Add("entry", list[i])
-                        .Add("drive", device::EntryDrive(list[i])));
+      platform::JsonObject o;
+      o.Add("event", "device")
+          .Add("index", static_cast<int64_t>(i))
+          .Add("entry", list[i])
+          .Add("drive", device::EntryDrive(list[i]));
+      if (!mounted.empty()) o.Add("mounted", mounted);
+      cli::EmitJson(o);
     } else {
       f.Line(list[i]);
+      if (!mounted.empty()) MountNote(mounted);
     }
   }
   if (list.empty()) return f.Fail(cli::kExitNoRecorder, "no recorder found");
@@ -120,6 +131,7 @@ int RunInfo(const std::vector<std::string>& Args) {
   const std::vector<std::string> speeds = device::BuildWriteSpeedList(burner, divisor);
   const std::string max_write = std::to_string(burner.DeviceMaxWriteSpeed) + "x";
   const std::string max_read = std::to_string(burner.DeviceMaxReadSpeed) + "x";
+  const std::string mounted = device::MountedDiscOf(burner.DeviceId).Text();
 
   if (f.Json()) {
     platform::JsonObject o;
@@ -127,6 +139,7 @@ int RunInfo(const std::vector<std::string>& Args) {
         .Add("description", burner.DeviceDescription)
         .Add("max_write_speed", int64_t{burner.DeviceMaxWriteSpeed})
         .Add("max_read_speed", int64_t{burner.DeviceMaxReadSpeed});
+    if (!mounted.empty()) o.Add("mounted", mounted);
     platform::JsonArray capabilities;
     for (const CapabilityRow& row : kCapabilityRows)
       capabilities.Push(platform::JsonObject()
@@ -138,6 +151,7 @@ int RunInfo(const std::vector<std::string>& Args) {
     return f.Report(jobs::Succeeded(), o, "");
   }
   f.Line(burner.DeviceId);
+  if (!mounted.empty()) MountNote(mounted);
   f.Line("Max Write Speed:  " + max_write);
   f.Line("Max Read Speed:  " + max_read);
   for (const CapabilityRow& row : kCapabilityRows) {
@@ -193,9 +207,15 @@ int Tray(const std::vector<std::string>& Args, bool Eject) {
   cli::Frame f(Eject ? "eject" : "load",
                Eject ? "usage: tidemark eject [OPTIONS]\n\nOpens the recorder's tray.\n\n"
                      : "usage: tidemark load [OPTIONS]\n\nCloses the recorder's tray.\n\n");
+  if (Eject) cli::AddUnmountOption(f.Opts());
   if (const auto st = Parse(f, true, Args)) return *st;
   TzqCDBurner burner;
   if (const auto st = Open(f, burner, true)) return *st;
+  // The tray of a mounted disc stays shut: the file system would vanish
+  // under whatever uses it.
+  if (Eject) {
+    if (const auto st = cli::ReleaseMountedDisc(burner, f)) return *st;
+  }
   bool done = false;
   if (Eject) {
     // What was written is flushed and the tray unlocked first.

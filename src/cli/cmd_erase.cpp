@@ -13,6 +13,7 @@
 #include "cli/cli_device.h"
 #include "cli/cli_frame.h"
 #include "cli/cli_recorder.h"
+#include "cli/cli_system.h"
 #include "cli/command.h"
 #include "jobs/disc_jobs.h"
 #include "recording/erase_thread.h"
@@ -43,6 +44,7 @@ int RunErase(const std::vector<std::string>& Args) {
       .Add("--full", "", "blank the whole disc, not only its table of contents")
       .Add("--eject", "", "open the tray after a successful erase");
   cli::AddRecorderOptions(f.Opts());
+  cli::AddUnmountOption(f.Opts());
   if (const auto status = f.Parse(Args)) return *status;
   if (!f.Opts().Positional().empty()) return f.Usage("erase takes no arguments");
 
@@ -51,6 +53,7 @@ int RunErase(const std::vector<std::string>& Args) {
   std::string error;
   if (const int st = cli::OpenRecorder(burner, f.Opts(), error); st != cli::kExitOk)
     return f.Fail(st, error);
+  if (const auto status = cli::ReleaseMountedDisc(burner, f)) return *status;
   const auto plan = jobs::PlanErase(burner);
   if (!plan) return f.Refuse(*plan.Refused);
   burner.SetWriteSpeed(0);
@@ -66,6 +69,7 @@ int RunErase(const std::vector<std::string>& Args) {
     }
     done->cv.notify_all();
   };
+  const platform::SleepInhibitor awake = cli::KeepAwake(f, "Erasing a disc");
   cli::ProgressDisplay display(f.Progress(), "Erasing");
   burner.EraseDisc(f.Opts().Has("--full") ? kFullBlank : kQuickBlank);
   for (;;) {

@@ -16,11 +16,14 @@
 #include "cli/cli_frame.h"
 #include "cli/cli_options.h"
 #include "cli/command.h"
+#include "platform/app_paths.h"
 #include "platform/json.h"
 #include "vrec/recorder.h"
 #include "vrec/shim_root.h"
 
 namespace {
+
+constexpr const char* kShimFile = "libtidemark-vrec-shim.so";
 
 using cli::kExitFailed;
 using cli::kExitNoRecorder;
@@ -283,13 +286,16 @@ int Reset(Context& ctx) {
   return kExitOk;
 }
 
-std::string ProgramFolder() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = '\0';
-  std::string s(path);
-  return s.substr(0, s.rfind('/'));
+// The shim beside the program (a build tree) or in the installed tree's
+// private library folder; "" when neither holds it.
+std::string FindShim() {
+  for (const std::string& folder :
+       {platform::ProgramFolderOrEmpty(), platform::PrivateLibraryFolder()}) {
+    if (folder.empty()) continue;
+    std::string shim = folder + "/" + kShimFile;
+    if (access(shim.c_str(), R_OK) == 0) return shim;
+  }
+  return {};
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -300,9 +306,11 @@ std::string AbsolutePath(const std::string& path) {
 
 int Run(Context& ctx, const std::vector<std::string>& command) {
   if (command.empty()) return Usage("vrec run needs a COMMAND after --");
-  std::string shim = ProgramFolder() + "/libtidemark-vrec-shim.so";
-  if (access(shim.c_str(), R_OK) != 0) {
-    return Fail(kExitNoRecorder, "the recorder's shim is missing (" + shim + ")");
+  const std::string shim = FindShim();
+  if (shim.empty()) {
+    return Fail(kExitNoRecorder, std::string("the recorder's shim is missing (") + kShimFile +
+                                     " beside the program or in " +
+                                     platform::PrivateLibraryFolder() + ")");
   }
   std::string folder = AbsolutePath(vrec::DefaultStateFolder());
   std::string error;

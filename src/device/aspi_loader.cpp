@@ -28,13 +28,8 @@ bool BuiltInHasDrives() {
   return !SPTIDriveMap.Drives.empty();
 }
 
-// At exit the built-in transport closes its device nodes. A loaded library
-// is left mapped: one of its threads may still be running.
-struct Finaliser {
-  ~Finaliser() {
-    if (SPTIDriveMap.Initialised) SPTIDone();
-  }
-} g_finaliser;
+// At exit a loaded library is left mapped: one of its threads may still be
+// running. (The built-in transport closes its device nodes itself.)
 
 }  // namespace
 

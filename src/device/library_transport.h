@@ -1,9 +1,11 @@
 #pragma once
 // The library transport: a shared object with the two ASPI entry points,
 // loaded at run time. Looked up as TIDEMARK_ASPI_LIBRARY alone when that is
-// set, otherwise as ./libwnaspi32.so (current folder), libwnaspi32.so (the
-// dynamic loader's search; the programs carry RUNPATH $ORIGIN) and
-// libasapi.so, in that order.
+// set, otherwise as libwnaspi32.so in the program's own folder, then in the
+// private library folder of an installed tree (platform/app_paths.h), then
+// through the dynamic loader's search, then libasapi.so there. Never in the
+// current folder: a library planted where the user happens to be would run
+// with the user's rights.
 
 #include <string>
 

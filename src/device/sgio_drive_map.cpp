@@ -13,6 +13,19 @@
 
 TSPTIDriveMap SPTIDriveMap;
 
+namespace {
+
+// At exit the built-in transport closes its device nodes. Defined after
+// the map in the same file, so that it runs while the map still exists
+// (objects of different files are destroyed in no set order).
+struct Finaliser {
+  ~Finaliser() {
+    if (SPTIDriveMap.Initialised) SPTIDone();
+  }
+} g_finaliser;
+
+}  // namespace
+
 namespace device {
 namespace {
 
@@ -36,6 +49,19 @@ std::optional<unsigned> SrNumber(const char* name) {
   auto [p, ec] = std::from_chars(name + 2, end, n);
   if (ec != std::errc() || p != end) return std::nullopt;
   return n;
+}
+
+// The sr* entries of the sysfs block class, in node-number order.
+std::vector<std::pair<unsigned, std::string>> SrNames() {
+  std::vector<std::pair<unsigned, std::string>> names;
+  if (DIR* dir = opendir((SysfsRoot() + "/class/block").c_str())) {
+    while (dirent* e = readdir(dir)) {
+      if (auto n = SrNumber(e->d_name)) names.emplace_back(*n, e->d_name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::optional<int> ReadSmallInt(const std::string& path) {
@@ -167,6 +193,15 @@ int OpenDriveNode(const std::string& node, bool exclusive, bool& writable) {
   return sys.Open(node, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
+std::vector<std::string> ListedDriveNodes() {
+  std::vector<std::string> nodes;
+  for (const auto& [number, name] : SrNames()) {
+    if (ReadSmallInt(SysfsRoot() + "/class/block/" + name + "/device/type") == kTypeCdDvd)
+      nodes.push_back(DevRoot() + "/" + name);
+  }
+  return nodes;
+}
+
 }  // namespace device
 
 uint8_t SPTIInit() {
@@ -175,16 +210,7 @@ uint8_t SPTIInit() {
   SPTIDriveMap = TSPTIDriveMap{};
 
   const std::string block = SysfsRoot() + "/class/block";
-  std::vector<std::pair<unsigned, std::string>> names;
-  if (DIR* dir = opendir(block.c_str())) {
-    while (dirent* e = readdir(dir)) {
-      if (auto n = SrNumber(e->d_name)) names.emplace_back(*n, e->d_name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-
-  for (const auto& [number, name] : names) {
+  for (const auto& [number, name] : SrNames()) {
     if (SPTIDriveMap.Drives.size() >= kMaxDrives) break;
     const std::string entry = block + "/" + name;
     if (ReadSmallInt(entry + "/device/type") != kTypeCdDvd) continue;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/sgio_transport.h"
 
@@ -23,6 +24,10 @@ std::optional<ScsiAddress> ParseScsiAddress(const std::string& link_target);
 // read-only; with `exclusive`, read-write and O_EXCL only. -1 with errno set
 // when it cannot be opened.
 int OpenDriveNode(const std::string& node, bool exclusive, bool& writable);
+
+// The device nodes of the CD/DVD drives the kernel lists, in node-number
+// order, whether or not they can be opened or answer.
+std::vector<std::string> ListedDriveNodes();
 
 // The roots of the two trees (environment, or /sys and /dev).
 std::string SysfsRoot();

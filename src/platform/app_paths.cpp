@@ -32,20 +32,33 @@ bool Writable(const std::string& path) {
 
 }  // namespace
 
-std::string ProgramFolder() {
+std::string ProgramFolderOrEmpty() {
   char buf[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
+  if (n <= 0) return {};
   std::string path(buf, static_cast<std::size_t>(n));
   std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
+  if (slash == std::string::npos || path[0] != '/') return {};
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+std::string ProgramFolder() {
+  std::string folder = ProgramFolderOrEmpty();
+  return folder.empty() ? "." : folder;
+}
+
+std::string PrivateLibraryFolder() {
+  std::string folder = ProgramFolderOrEmpty();
+  if (folder.empty()) return {};
+  return Join(folder, TIDEMARK_PRIVATE_LIBDIR_FROM_BINDIR);
 }
 
 AppPaths AppPaths::FromEnvironment() {
   AppPaths p;
   p.program_dir = ProgramFolder();
+  const std::string private_libs = PrivateLibraryFolder();
+  p.installed = !private_libs.empty() && Exists(private_libs);
   std::string home = EnvOr("HOME", "/tmp");
   p.config_home = EnvOr("XDG_CONFIG_HOME", Join(home, ".config"));
   p.state_home = EnvOr("XDG_STATE_HOME", Join(home, ".local/state"));
@@ -64,7 +77,7 @@ std::string AppPaths::ErrorLogFile() const {
   bool takes_it = Exists(file)     ? Writable(file)
                   : Exists(folder) ? Writable(folder)
                                    : Writable(program_dir);
-  if (takes_it) return file;
+  if (takes_it && !installed) return file;
   return Join(Join(Join(state_home, "tidemark"), "Log"), "Log.txt");
 }
 
