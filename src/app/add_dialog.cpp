@@ -3,26 +3,55 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/folder_list_model.h"
 #include "app/main_window.h"
 
 namespace {
 
-// The folder the dialog showed last, for the next time it opens.
+constexpr int kMaxBookmarks = 200;
+constexpr qint64 kMaxBookmarkLine = 4096;
+const QString kLastFolderKey = QStringLiteral("AddDialog/LastFolder");
+
+// The folder the dialog showed last in this run ("" before the first).
 QString& LastFolder() {
-  static QString folder = QDir::homePath();
+  static QString folder;
   return folder;
+}
+
+// Mounted discs, sticks and network shares, as a file manager lists them.
+std::vector<QStorageInfo> UserVolumes() {
+  std::vector<QStorageInfo> out;
+  for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+    const QString root = v.rootPath();
+    if (!v.isValid() || !v.isReady() || root == QStringLiteral("/")) continue;
+    if (root.startsWith(QStringLiteral("/media/")) || root.startsWith(QStringLiteral("/mnt/")) ||
+        root.startsWith(QStringLiteral("/run/media/"))) {
+      out.push_back(v);
+    }
+  }
+  return out;
+}
+
+QString VolumeName(const QStorageInfo& v) {
+  return v.displayName().isEmpty() ? v.rootPath() : v.displayName() + " (" + v.rootPath() + ")";
 }
 
 }  // namespace
@@ -36,8 +65,9 @@ TfrmAdd::TfrmAdd(TFGUI* owner) : QDialog(owner), FGUI(owner) {
   FolderModel = new QFileSystemModel(this);
   FolderModel->setFilter(QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot);
   FolderModel->setRootPath(QStringLiteral("/"));
-  FileModel = new QFileSystemModel(this);
-  FileModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+  FileModel = new TFolderListModel(this);
+  FileModel->FolderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+  FileModel->FileIcon = style()->standardIcon(QStyle::SP_FileIcon);
 
   tvwDir = new QTreeView(this);
   tvwDir->setObjectName(QStringLiteral("tvwDir"));
@@ -117,11 +147,20 @@ TfrmAdd::TfrmAdd(TFGUI* owner) : QDialog(owner), FGUI(owner) {
   connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
   buttons->addWidget(btnOK);
 
+  lstPlaces = new QListWidget(this);
+  lstPlaces->setObjectName(QStringLiteral("lstPlaces"));
+  lstPlaces->setFocusPolicy(Qt::NoFocus);
+  connect(lstPlaces, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { ShowFolder(item->data(Qt::UserRole).toString()); });
+
   auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(lstPlaces);
   split->addWidget(tvwDir);
   split->addWidget(lvwFiles);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 2);
+  split->setStretchFactor(2, 3);
+  split->setSizes({150, 240, 400});
   auto* v = new QVBoxLayout(this);
   v->addWidget(ShellComboBox1);
   v->addWidget(split, 1);
@@ -138,8 +177,70 @@ TfrmAdd::TfrmAdd(TFGUI* owner) : QDialog(owner), FGUI(owner) {
           [this](int i) { ShowFolder(ShellComboBox1->itemData(i).toString()); });
 
   FillLocations();
-  setFixedSize(820, 560);
-  ShowFolder(LastFolder());
+  FillPlaces();
+  setSizeGripEnabled(true);
+  resize(QSize(820, 560).expandedTo(minimumSizeHint()));
+  ShowFolder(StartFolder());
+}
+
+QString TfrmAdd::StateFile() const {
+  return QString::fromStdString(FGUI->Environment().Paths.state_home) +
+         QStringLiteral("/tidemark/gui.ini");
+}
+
+QString TfrmAdd::StartFolder() const {
+  if (!LastFolder().isEmpty() && QFileInfo(LastFolder()).isDir()) return LastFolder();
+  const QString kept =
+      QSettings(StateFile(), QSettings::IniFormat).value(kLastFolderKey).toString();
+  if (!kept.isEmpty() && QFileInfo(kept).isDir()) return kept;
+  return QDir::homePath();
+}
+
+void TfrmAdd::ForgetLastFolder() {
+  LastFolder().clear();
+}
+
+void TfrmAdd::done(int result) {
+  // Kept for the next start of the program; a state folder that cannot be
+  // written only loses that.
+  if (!LastFolder().isEmpty()) {
+    QSettings state(StateFile(), QSettings::IniFormat);
+    state.setValue(kLastFolderKey, LastFolder());
+  }
+  QDialog::done(result);
+}
+
+void TfrmAdd::FillPlaces() {
+  QStyle* s = style();
+  auto add = [this](const QIcon& icon, const QString& name, const QString& path) {
+    auto* item = new QListWidgetItem(icon, name, lstPlaces);
+    item->setData(Qt::UserRole, path);
+    item->setToolTip(path);
+  };
+  const QString home = QDir::homePath();
+  add(s->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Home"), home);
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (desktop != home && QFileInfo(desktop).isDir())
+    add(s->standardIcon(QStyle::SP_DesktopIcon), QStringLiteral("Desktop"), desktop);
+  // The bookmarks the desktop's file manager keeps: "file:///path Label"
+  // a line.
+  QFile bookmarks(QString::fromStdString(FGUI->Environment().Paths.config_home) +
+                  QStringLiteral("/gtk-3.0/bookmarks"));
+  if (bookmarks.open(QIODevice::ReadOnly)) {
+    for (int n = 0; n < kMaxBookmarks && !bookmarks.atEnd(); ++n) {
+      const QString line = QString::fromUtf8(bookmarks.readLine(kMaxBookmarkLine)).trimmed();
+      const qsizetype blank = line.indexOf(QLatin1Char(' '));
+      const QUrl url(blank < 0 ? line : line.left(blank));
+      if (!url.isLocalFile()) continue;
+      const QString path = url.toLocalFile();
+      if (!QFileInfo(path).isDir()) continue;
+      const QString label = blank < 0 ? QFileInfo(path).fileName() : line.mid(blank + 1);
+      add(s->standardIcon(QStyle::SP_DirLinkIcon), label.isEmpty() ? path : label, path);
+    }
+  }
+  for (const QStorageInfo& v : UserVolumes())
+    add(s->standardIcon(QStyle::SP_DriveHDIcon), VolumeName(v), v.rootPath());
+  add(s->standardIcon(QStyle::SP_ComputerIcon), QStringLiteral("File System"), QStringLiteral("/"));
 }
 
 void TfrmAdd::FillLocations() {
@@ -151,17 +252,8 @@ void TfrmAdd::FillLocations() {
                           QDir::homePath());
   ShellComboBox1->addItem(s->standardIcon(QStyle::SP_ComputerIcon), QStringLiteral("/"),
                           QStringLiteral("/"));
-  // Mounted discs, sticks and network shares, as a file manager lists them.
-  for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-    QString root = v.rootPath();
-    if (!v.isValid() || !v.isReady() || root == QStringLiteral("/")) continue;
-    if (!root.startsWith(QStringLiteral("/media/")) && !root.startsWith(QStringLiteral("/mnt/")) &&
-        !root.startsWith(QStringLiteral("/run/media/"))) {
-      continue;
-    }
-    QString name = v.displayName().isEmpty() ? root : v.displayName() + " (" + root + ")";
-    ShellComboBox1->addItem(s->standardIcon(QStyle::SP_DriveHDIcon), name, root);
-  }
+  for (const QStorageInfo& v : UserVolumes())
+    ShellComboBox1->addItem(s->standardIcon(QStyle::SP_DriveHDIcon), VolumeName(v), v.rootPath());
 }
 
 void TfrmAdd::ShowFolder(const QString& folder) {
@@ -181,7 +273,7 @@ void TfrmAdd::FolderChosen(const QModelIndex& index) {
   if (!index.isValid()) return;
   QString folder = FolderModel->filePath(index);
   LastFolder() = folder;
-  lvwFiles->setRootIndex(FileModel->setRootPath(folder));
+  FileModel->SetFolder(folder);
   lvwFiles->clearSelection();
   ShellComboBox1->setItemText(0, QDir::toNativeSeparators(folder));
   ShellComboBox1->setItemData(0, folder);
@@ -197,11 +289,10 @@ void TfrmAdd::actUnselectExecute() {
 }
 
 void TfrmAdd::actSelInvExecute() {
-  QModelIndex root = lvwFiles->rootIndex();
-  int rows = FileModel->rowCount(root);
+  const int rows = FileModel->rowCount();
   if (rows == 0) return;
-  QItemSelection all(FileModel->index(0, 0, root),
-                     FileModel->index(rows - 1, FileModel->columnCount(root) - 1, root));
+  QItemSelection all(FileModel->index(0, 0),
+                     FileModel->index(rows - 1, FileModel->columnCount() - 1));
   lvwFiles->selectionModel()->select(all, QItemSelectionModel::Toggle);
 }
 
@@ -221,7 +312,7 @@ void TfrmAdd::actAddExecute() {
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     for (const QModelIndex& i : rows) {
-      items.push_back({FileModel->filePath(i), FileModel->isDir(i)});
+      items.push_back({FileModel->FilePath(i), FileModel->IsDir(i)});
     }
     lvwFiles->clearSelection();
   } else {

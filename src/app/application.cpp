@@ -1,5 +1,9 @@
 #include "app/application.h"
 
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
 #include <stdexcept>
 #include <utility>
 
@@ -13,11 +17,33 @@ TApplication::ExceptionHandler& Handler() {
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  // The title is what the user sees; the name, which Qt also uses in
-  // folder names, holds no "/".
-  setApplicationName(QStringLiteral("tidemark-gui"));
+  SetNames();
   setApplicationDisplayName(QStringLiteral("Tidemark CD/DVD Burner"));
-  setApplicationVersion(QStringLiteral("1.1.7"));
+  // The desktop entry's name, so that the desktop finds its icon for the
+  // window; the window icon itself for desktops that do not.
+  setDesktopFileName(QStringLiteral("org.tidemark.Tidemark"));
+  setWindowIcon(ProgramIcon());
+}
+
+void TApplication::SetNames() {
+  // The name, which Qt also uses in folder names, holds no "/".
+  QCoreApplication::setApplicationName(QStringLiteral("tidemark-gui"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(TIDEMARK_VERSION));
+}
+
+QIcon TApplication::ProgramIcon() {
+  QSvgRenderer picture(QStringLiteral(":/tidemark/org.tidemark.Tidemark.svg"));
+  QIcon icon;
+  if (!picture.isValid()) return icon;
+  for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    picture.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -4,6 +4,7 @@
 // to the main window's handler instead of ending the program.
 
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 #include <functional>
@@ -14,6 +15,12 @@ class TApplication : public QApplication {
   using ExceptionHandler = std::function<void(const QString& message)>;
 
   TApplication(int& argc, char** argv);
+
+  // The program's name, title, version and desktop entry, for this object
+  // or a plain core application (the command line without a window).
+  static void SetNames();
+  // The program's icon, drawn from its scalable picture.
+  static QIcon ProgramIcon();
 
   bool notify(QObject* receiver, QEvent* event) override;
 

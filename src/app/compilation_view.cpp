@@ -112,6 +112,18 @@ void TFGUI::ConnectCompilationView() {
         },
         Qt::QueuedConnection);
   };
+  // The Delete key deletes what is selected where the focus is: the list's
+  // items (the Delete command), or the tree's folder. An item being
+  // renamed has its own editor, which keeps the key.
+  actDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+  actDelete->setShortcutContext(Qt::WidgetShortcut);
+  lvwISORoot->addAction(actDelete);
+  auto* deleteFolder = new QAction(this);
+  deleteFolder->setObjectName(QStringLiteral("actDeleteFolder"));
+  deleteFolder->setShortcut(QKeySequence(Qt::Key_Delete));
+  deleteFolder->setShortcutContext(Qt::WidgetShortcut);
+  tvwISO->addAction(deleteFolder);
+  connect(deleteFolder, &QAction::triggered, this, &TFGUI::DeleteTreeSelection);
   // Backspace in the list goes up one folder.
   auto* up = new QAction(this);
   up->setObjectName(QStringLiteral("actParentFolder"));
@@ -280,6 +292,27 @@ void TFGUI::actDeleteAllExecute() {
 
 void TFGUI::actDeleteExecute() {
   if (focusWidget() != lvwISORoot) return;
+  DeleteSelectedItems();
+}
+
+void TFGUI::DeleteTreeSelection() {
+  // The folder is deleted as its item in its parent's list would be: the
+  // parent becomes current, with the folder's item selected.
+  QTreeWidgetItem* node = tvwISO->currentItem();
+  if (node == nullptr || node->parent() == nullptr || !actDelete->isEnabled()) return;
+  const QString name = node->text(0);
+  tvwISO->setCurrentItem(node->parent());
+  for (int row = 0; row < lvwModel->Count(); ++row) {
+    const TListItem& item = lvwModel->Item(row);
+    if (item.ImageIndex != 1 || item.Caption != name) continue;
+    lvwISORoot->selectionModel()->select(
+        lvwModel->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    DeleteSelectedItems();
+    return;
+  }
+}
+
+void TFGUI::DeleteSelectedItems() {
   QModelIndexList selected = lvwISORoot->selectionModel()->selectedRows();
   if (selected.isEmpty()) return;
   TWaitCursor wait;

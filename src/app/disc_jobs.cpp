@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "app/messages.h"
 #include "app/preferences.h"
 #include "burner/disc_media.h"
+#include "device/drive_mounts.h"
 #include "device/media_types.h"
 #include "jobs/compilation.h"
 
@@ -41,6 +43,35 @@ void LetMessagesRun() {
 }
 
 }  // namespace
+
+bool TFGUI::ReleaseMountedDisc() {
+  const device::MountedDisc disc = device::MountedDiscOf(zqCDBurner1.DeviceId);
+  if (!disc.Mounted()) return true;
+  const QString text = QString::fromStdString(disc.Text());
+  if (!AskYesNo(this, text.left(1).toUpper() + text.mid(1) + QStringLiteral(".\r\nUnmount it?"),
+                QStringLiteral("Unmount the disc?"), true)) {
+    return false;
+  }
+  std::string error;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool unmounted = device::UnmountDisc(disc, error);
+  QApplication::restoreOverrideCursor();
+  ShowRecorderNotes();
+  if (!unmounted) {
+    const QString why = QString::fromStdString(error);
+    ShowMessage(why.left(1).toUpper() + why.mid(1) + QLatin1Char('.'));
+  }
+  return unmounted;
+}
+
+void TFGUI::KeepAwake(const QString& Why) {
+  platform::ServiceOutcome outcome;
+  FAwake = platform::SleepInhibitor::Take(Why.toStdString(), outcome);
+  if (!outcome.Done()) {
+    zqCDBurner1.DebugMsg(">>> Nothing keeps the machine awake during the job: " + outcome.text,
+                         outcome.status == platform::ServiceOutcome::Status::Failed ? 0 : 1);
+  }
+}
 
 void TFGUI::ReadRecorderBuffer() {
   uint32_t length = 0;
@@ -77,6 +108,7 @@ void TFGUI::actBurnExecute() {
     ShowMessage(FromStd(refused->Message));
     return;
   }
+  if (!ReleaseMountedDisc()) return;
   if (ShowFiles) {
     auto* layout = new TfrmDiscLayout(this, zqCDBurner1);
     layout->exec();
@@ -135,6 +167,7 @@ void TFGUI::actBurnExecute() {
   zqCDBurner1.DebugMsg(">>> CD Burner " + zqCDBurner1.DeviceId, 0);
   EnableCommands(false);
   BeginJobCursor();
+  KeepAwake(QStringLiteral("Writing a disc"));
   FErrorPosition = QStringLiteral("before BurnCD");
   FAwaitingReport = true;
   FImageSave.reset();
@@ -143,6 +176,10 @@ void TFGUI::actBurnExecute() {
 }
 
 void TFGUI::actBurnISOExecute() {
+  BurnImageFile(QString());
+}
+
+void TFGUI::BurnImageFile(const QString& chosen) {
   QFileDialog od(this);
   od.setObjectName(QStringLiteral("od"));
   od.setOption(QFileDialog::DontUseNativeDialog);
@@ -150,6 +187,10 @@ void TFGUI::actBurnISOExecute() {
   od.setFileMode(QFileDialog::ExistingFile);
   od.setDefaultSuffix(QStringLiteral("iso"));
   od.setNameFilters({QStringLiteral(".ISO Files (*.iso *.ISO)"), QStringLiteral("All File (*)")});
+  if (!chosen.isEmpty()) {
+    od.setDirectory(QFileInfo(chosen).absolutePath());
+    od.selectFile(QFileInfo(chosen).fileName());
+  }
   if (od.exec() != QDialog::Accepted || od.selectedFiles().isEmpty()) return;
   const QString file = od.selectedFiles().first();
   const auto plan = jobs::PlanBurnImage(zqCDBurner1, ToStd(file));
@@ -157,6 +198,7 @@ void TFGUI::actBurnISOExecute() {
     ShowMessage(FromStd(plan.Refused->Message));
     return;
   }
+  if (!ReleaseMountedDisc()) return;
 
   BeginJobCursor();
   zqCDBurner1.JolietFileSystem = Preferences()->chkJoliet->isChecked();
@@ -164,6 +206,7 @@ void TFGUI::actBurnISOExecute() {
   EnableCommands(false);
   lblProgress->setText(kBurnCaption);
   Timer1->start();
+  KeepAwake(QStringLiteral("Writing a disc"));
   // The recorder keeps the write speed last sent to it.
   FAwaitingReport = true;
   FImageSave.reset();
@@ -185,6 +228,7 @@ void TFGUI::actEraseExecute() {
                 QStringLiteral("Delete all data Quickly! Are you sure?"), true, true)) {
     return;
   }
+  if (!ReleaseMountedDisc()) return;
   // Empty only when no transport could be started.
   if (cboSpeed->currentIndex() < 0) return;
   Timer1->start();
@@ -193,5 +237,6 @@ void TFGUI::actEraseExecute() {
   EnableCommands(false);
   // An erase cannot be stopped once the drive has it.
   actAbort->setEnabled(false);
+  KeepAwake(QStringLiteral("Erasing a disc"));
   zqCDBurner1.EraseDisc(kQuickBlank);
 }

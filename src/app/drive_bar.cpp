@@ -8,8 +8,10 @@
 #include "app/device_caps.h"
 #include "app/import_session.h"
 #include "app/main_window.h"
+#include "device/drive_mounts.h"
 #include "device/session_list.h"
 #include "device/speed_list.h"
+#include "device/transport_note.h"
 
 namespace {
 
@@ -41,9 +43,28 @@ QStringList TFGUI::BuildSpeedEntries() {
   return out;
 }
 
+void TFGUI::ShowRecorderNotes() {
+  // A real drive the automatic choice passed over is never hidden
+  // silently behind the library's recorders.
+  if (const std::string note = device::PassedOverDrivesNote(); !note.empty()) {
+    const QString text = FromStd(note);
+    dxstbOne->setText(text.left(1).toUpper() + text.mid(1));
+    dxstbOne->setToolTip(dxstbOne->text());
+  }
+  for (int i = 0; i < cboBurner->count(); ++i) {
+    const QString entry = cboBurner->itemText(i);
+    const device::MountedDisc disc = device::MountedDiscOf(entry.toStdString());
+    QString tip = entry;
+    if (!disc.node.empty()) tip += QStringLiteral("\n") + FromStd(disc.node);
+    if (disc.Mounted()) tip += QStringLiteral("\n") + FromStd(disc.Text());
+    cboBurner->setItemData(i, tip, Qt::ToolTipRole);
+  }
+}
+
 void TFGUI::cboBurnerChange() {
   zqCDBurner1.SelectDevice(cboBurner->currentText().toStdString());
-  cboBurner->setToolTip(cboBurner->currentText());
+  const QVariant tip = cboBurner->itemData(cboBurner->currentIndex(), Qt::ToolTipRole);
+  cboBurner->setToolTip(tip.isValid() ? tip.toString() : cboBurner->currentText());
   const QString letter = RecorderLetter();
   lblBurner->setText(letter.isEmpty() ? QStringLiteral("  Burner :")
                                       : QStringLiteral("Burner ") + letter + QLatin1Char(':'));

@@ -212,6 +212,8 @@ void TFGUI::actAbortExecute() {
 }
 
 void TFGUI::actEjectExecute() {
+  // The tray of a mounted disc stays shut unless the user has it unmounted.
+  if (!ReleaseMountedDisc()) return;
   zqCDBurner1.SynchronizeCache(300000, false);
   zqCDBurner1.PreventAllowRemoval(true);
   const bool ejected = zqCDBurner1.StartStopUnit(true);

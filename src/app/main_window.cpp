@@ -430,8 +430,11 @@ void TFGUI::FormCreate() {
   FErrorPosition = QStringLiteral("After Burner InitializeASPI");
   if (!devices.empty()) {
     for (const std::string& d : devices) cboBurner->addItem(QString::fromStdString(d));
+    ShowRecorderNotes();
     cboBurner->setCurrentIndex(0);
     cboBurnerChange();
+  } else {
+    ShowRecorderNotes();
   }
   FErrorPosition = QStringLiteral("After Burner Devices Work");
   FErrorPosition = QStringLiteral("After Burner SpeedDropDown");
@@ -487,6 +490,7 @@ void TFGUI::EnableCommands(bool Value) {
   SetCommandsEnabled(Value);
   actAbort->setEnabled(!Value);
   FBusy = !Value;
+  if (Value) FAwake.Release();
   ToolBar1->setEnabled(true);
   DriveBar->setEnabled(true);
 }

@@ -19,6 +19,7 @@
 #include "jobs/save_image.h"
 #include "platform/app_paths.h"
 #include "platform/settings.h"
+#include "platform/system_services.h"
 
 class QAction;
 class QComboBox;
@@ -208,6 +209,9 @@ class TFGUI : public QMainWindow {
   void actNewExecute();
   void actAddExecute();
   void actDeleteExecute();
+  // The Delete key in the tree: the current folder (never the root) is
+  // deleted, as Delete deletes its item in its parent's list.
+  void DeleteTreeSelection();
   void actDeleteAllExecute();
   void actRenameExecute();
   void actCreateFolderExecute();
@@ -227,6 +231,9 @@ class TFGUI : public QMainWindow {
   void actSaveISOExecute();
   void actBurnExecute();
   void actBurnISOExecute();
+  // Burn ISO with its file dialog opened at `file` (chosen, not yet
+  // accepted); an empty name opens it as the command does.
+  void BurnImageFile(const QString& file);
   void actEraseExecute();
   void actAbortExecute();
   void actEjectExecute();
@@ -272,6 +279,8 @@ class TFGUI : public QMainWindow {
   void CountLeftOut(const QString& reason);
   // The list item of a compilation entry.
   static TListItem ItemOf(const TFEntry* entry);
+  // Deletes the list's selected items from the compilation.
+  void DeleteSelectedItems();
   // Turns every command and control of the busy state on or off.
   void SetCommandsEnabled(bool value);
   // What the busy state turns off.
@@ -306,8 +315,19 @@ class TFGUI : public QMainWindow {
   // The end of an erase, once its thread has put the drive back to rest:
   // the busy state left, and the tray opened when `Eject`.
   void FinishErase(bool Eject);
+  // Before a command that writes, erases or ejects: true when the selected
+  // recorder's disc is not mounted, or the user had it unmounted when
+  // asked; false (the command goes no further) otherwise.
+  bool ReleaseMountedDisc();
+  // While a job writes or erases, the machine is kept from sleeping; the
+  // lock goes when the window leaves its busy state.
+  void KeepAwake(const QString& Why);
+  // What the recorder list tells about the recorders: a drive the
+  // transport choice passed over (status bar), mounted discs (tool tips).
+  void ShowRecorderNotes();
 
   TGuiEnvironment FEnv;
+  platform::SleepInhibitor FAwake;
   // Shared with the burner's event handlers, which may outlive the window
   // on a job's thread.
   std::shared_ptr<TUiHandOver> FHandOver;

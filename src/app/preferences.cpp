@@ -123,7 +123,10 @@ TfrmPreferences::TfrmPreferences(QWidget* owner, TPreferencesSource source)
   auto* v = new QVBoxLayout(this);
   v->addLayout(top, 1);
   v->addLayout(bottom);
-  setFixedSize(617, 453);
+  // The dialog can be made larger; its captions decide how small it gets,
+  // so that none of them is cut at the user's font.
+  setSizeGripEnabled(true);
+  resize(QSize(617, 453).expandedTo(minimumSizeHint()));
 
   connect(tvwType, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (item != nullptr) tvwTypeChange(tvwType->indexOfTopLevelItem(item));

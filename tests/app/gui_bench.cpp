@@ -1,5 +1,9 @@
 // Measures the window with large folders (bench/gui runs it):
 //   app_gui_bench [FILES]
+// - opening a folder of FILES files in the Add dialog: the time until its
+//   first rows are painted and until all of them are in the list, and, for
+//   comparison, the time the file-system model the dialog used before takes
+//   to fill with the same folder;
 // - adding a folder of FILES files through the Add dialog: the time, and the
 //   longest stretch in which the total on the drive bar was not repainted;
 // - filling the item list with a folder of FILES entries, and the slowest
@@ -7,6 +11,7 @@
 // Prints "NAME: VALUE UNIT" lines.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTreeView>
@@ -16,6 +21,7 @@
 #include <cstdio>
 
 #include "app/add_dialog.h"
+#include "app/folder_list_model.h"
 #include "app/item_list_model.h"
 #include "app_test_support.h"
 
@@ -60,6 +66,50 @@ int main(int argc, char** argv) {
   TFGUI& w = *t.Window;
   w.resize(1100, 700);
   w.show();
+
+  // The folder opened in the Add dialog: the first rows painted, then all.
+  {
+    auto* browse = new TfrmAdd(&w);
+    browse->show();
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    browse->ShowFolder(big);
+    qint64 firstMs = -1;
+    while (!browse->FileModel->Loaded() || firstMs < 0) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (firstMs < 0 && browse->FileModel->rowCount() > 0) {
+        browse->lvwFiles->viewport()->repaint();
+        firstMs = clock.elapsed();
+      }
+    }
+    const qint64 allMs = clock.elapsed();
+    std::printf("add_dialog_first_rows: %.3f s\n", firstMs / 1000.0);
+    std::printf("add_dialog_all_rows: %.3f s (%d rows)\n", allMs / 1000.0,
+                browse->FileModel->rowCount());
+    delete browse;
+
+    // The model the dialog filled its list with before, sorted by name.
+    QFileSystemModel before;
+    before.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    QTreeView view;
+    view.setModel(&before);
+    view.setSortingEnabled(true);
+    view.sortByColumn(0, Qt::AscendingOrder);
+    view.resize(600, 400);
+    view.show();
+    clock.restart();
+    view.setRootIndex(before.setRootPath(big));
+    qint64 beforeFirst = -1;
+    while (before.rowCount(view.rootIndex()) < files && clock.elapsed() < 120000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (beforeFirst < 0 && before.rowCount(view.rootIndex()) > 0) beforeFirst = clock.elapsed();
+    }
+    std::printf("file_system_model_first_rows: %.3f s\n", beforeFirst / 1000.0);
+    std::printf("file_system_model_all_rows: %.3f s (%d rows)\n", clock.elapsed() / 1000.0,
+                before.rowCount(view.rootIndex()));
+  }
+
   auto* add = new TfrmAdd(&w);
   add->show();
   add->ShowFolder(big);

@@ -1,14 +1,19 @@
 // The Add dialog over the real file system, answered by the test.
 #include <QAction>
 #include <QComboBox>
-#include <QFileSystemModel>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "app/add_dialog.h"
+#include "app/folder_list_model.h"
 #include "app/item_list_model.h"
 #include "app_test_support.h"
 
@@ -24,10 +29,9 @@ QStringList Captions(const TFGUI& w) {
 }
 
 QModelIndex FileIndex(TfrmAdd* d, const QString& name) {
-  QModelIndex root = d->lvwFiles->rootIndex();
-  for (int r = 0; r < d->FileModel->rowCount(root); ++r) {
-    QModelIndex i = d->FileModel->index(r, 0, root);
-    if (d->FileModel->fileName(i) == name) return i;
+  for (int r = 0; r < d->FileModel->rowCount(); ++r) {
+    QModelIndex i = d->FileModel->index(r, 0);
+    if (d->FileModel->FileName(i) == name) return i;
   }
   return QModelIndex();
 }
@@ -42,6 +46,9 @@ class TAddDialogTest : public QObject {
   Q_OBJECT
  private slots:
   void addsWhatIsChosen();
+  void listOrderAndDetails();
+  void resizesAndOffersThePlaces();
+  void opensAtTheLastFolder();
 };
 
 void TAddDialogTest::addsWhatIsChosen() {
@@ -62,7 +69,6 @@ void TAddDialogTest::addsWhatIsChosen() {
         auto* d = qobject_cast<TfrmAdd*>(widget);
         QVERIFY(d != nullptr);
         QCOMPARE(d->windowTitle(), QStringLiteral("Add"));
-        QCOMPARE(d->minimumSize(), d->maximumSize());
         QCOMPARE(d->actAdd->shortcut(), QKeySequence("Ctrl+D"));
         QCOMPARE(d->actSelectAll->shortcut(), QKeySequence("Ctrl+A"));
         QCOMPARE(d->actUnselect->shortcut(), QKeySequence("Ctrl+U"));
@@ -75,10 +81,9 @@ void TAddDialogTest::addsWhatIsChosen() {
 
         d->ShowFolder(src);
         QCOMPARE(d->SelectedFolder(), src);
-        QTRY_COMPARE(d->FileModel->rowCount(d->lvwFiles->rootIndex()), 4);
+        QTRY_COMPARE(d->FileModel->rowCount(), 4);
         // Sorted, folders first.
-        QCOMPARE(d->FileModel->fileName(d->FileModel->index(0, 0, d->lvwFiles->rootIndex())),
-                 QStringLiteral("Folder"));
+        QCOMPARE(d->FileModel->FileName(d->FileModel->index(0, 0)), QStringLiteral("Folder"));
 
         d->actSelectAll->trigger();
         QCOMPARE(Selected(d), 4);
@@ -122,6 +127,128 @@ void TAddDialogTest::addsWhatIsChosen() {
   QCOMPARE(w.RootNode()->childCount(), 2);
   QVERIFY(w.RootNode()->isExpanded());
   QCOMPARE(w.lblTotalSpace->text(), QStringLiteral("0.01 MB"));
+}
+
+namespace {
+
+QStringList Names(TfrmAdd* d) {
+  QStringList out;
+  for (int r = 0; r < d->FileModel->rowCount(); ++r)
+    out << d->FileModel->FileName(d->FileModel->index(r, 0));
+  return out;
+}
+
+QString Cell(TfrmAdd* d, const QString& name, int column) {
+  const QModelIndex i = FileIndex(d, name);
+  return d->FileModel->data(d->FileModel->index(i.row(), column), Qt::DisplayRole).toString();
+}
+
+}  // namespace
+
+// Folders first, then names by letter without regard to case and by the
+// value of their digits; hidden entries left out; a link to a folder is a
+// folder. The list is read without holding up the dialog.
+void TAddDialogTest::listOrderAndDetails() {
+  TTestPlace place;
+  const QString src = place.MakeFolder("src");
+  for (const char* name : {"file10.txt", "file9.txt", "File1.txt", "file009.txt", ".hidden"})
+    place.MakeFile(QStringLiteral("src/") + name, 3);
+  place.MakeFile("src/big.bin", 5000);
+  place.MakeFolder("src/b");
+  place.MakeFolder("src/A");
+  place.MakeFolder("src/.config");
+  QFile::link(place.Root() + "/src/b", src + "/link");
+  TWindowUnderTest t = MakeWindow(place.Environment());
+  auto* d = new TfrmAdd(t.Window.get());
+  d->ShowFolder(src);
+  QTRY_VERIFY(d->FileModel->Loaded());
+  QCOMPARE(Names(d), (QStringList{"A", "b", "link", "big.bin", "File1.txt", "file009.txt",
+                                  "file9.txt", "file10.txt"}));
+  QVERIFY(d->FileModel->IsDir(FileIndex(d, "link")));
+  QCOMPARE(d->FileModel->FilePath(FileIndex(d, "A")), src + "/A");
+  QCOMPARE(Cell(d, "A", TFolderListModel::kType), QStringLiteral("Folder"));
+  QCOMPARE(Cell(d, "big.bin", TFolderListModel::kType), QStringLiteral("BIN File"));
+  QCOMPARE(Cell(d, "big.bin", TFolderListModel::kSize), QLocale().formattedDataSize(5000));
+  QVERIFY(!Cell(d, "big.bin", TFolderListModel::kDate).isEmpty());
+
+  // By size, largest first: the folders stay in front; the selection
+  // follows its entry.
+  d->lvwFiles->selectionModel()->select(FileIndex(d, "file9.txt"),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  d->lvwFiles->sortByColumn(TFolderListModel::kSize, Qt::DescendingOrder);
+  QCOMPARE(Names(d).mid(0, 4), (QStringList{"link", "b", "A", "big.bin"}));
+  const QModelIndexList selected = d->lvwFiles->selectionModel()->selectedRows();
+  QCOMPARE(selected.size(), 1);
+  QCOMPARE(d->FileModel->FileName(selected.front()), QStringLiteral("file9.txt"));
+
+  // Another folder replaces the rows at once, and a folder that cannot be
+  // read ends with none.
+  d->ShowFolder(src + "/A");
+  QCOMPARE(d->FileModel->rowCount(), 0);
+  QTRY_VERIFY(d->FileModel->Loaded());
+  d->FileModel->SetFolder(place.Root() + "/no-such-folder");
+  QTRY_VERIFY(d->FileModel->Loaded());
+  QCOMPARE(d->FileModel->rowCount(), 0);
+  delete d;
+}
+
+// The dialog can be made larger and smaller down to what its captions
+// need; beside the tree it offers home, the user's bookmarks (a missing
+// folder left out) and the whole file system.
+void TAddDialogTest::resizesAndOffersThePlaces() {
+  TTestPlace place;
+  const QString music = place.MakeFolder("Music");
+  place.MakeFile("Music/song.ogg", 1);
+  QFile bookmarks(place.Root() + "/config/gtk-3.0/bookmarks");
+  QDir().mkpath(place.Root() + "/config/gtk-3.0");
+  QVERIFY(bookmarks.open(QIODevice::WriteOnly));
+  bookmarks.write(QUrl::fromLocalFile(music).toString().toUtf8() + " My Music\n" +
+                  QUrl::fromLocalFile(place.Root() + "/gone").toString().toUtf8() + " Gone\n" +
+                  "sftp://host/share Remote\n" + QByteArray(10000, 'x') + "\n");
+  bookmarks.close();
+  TWindowUnderTest t = MakeWindow(place.Environment());
+  auto* d = new TfrmAdd(t.Window.get());
+  d->show();
+  QVERIFY(d->minimumSize() != d->maximumSize());
+  const QSize larger = d->size() + QSize(200, 100);
+  d->resize(larger);
+  QCOMPARE(d->size(), larger);
+  QStringList places;
+  for (int i = 0; i < d->lstPlaces->count(); ++i) places << d->lstPlaces->item(i)->text();
+  QCOMPARE(places.first(), QStringLiteral("Home"));
+  QVERIFY(places.contains("My Music"));
+  QVERIFY(!places.contains("Gone"));
+  QVERIFY(!places.contains("Remote"));
+  QCOMPARE(places.last(), QStringLiteral("File System"));
+  QListWidgetItem* item = d->lstPlaces->item(static_cast<int>(places.indexOf("My Music")));
+  QTest::mouseClick(d->lstPlaces->viewport(), Qt::LeftButton, {},
+                    d->lstPlaces->visualItemRect(item).center());
+  QCOMPARE(d->SelectedFolder(), music);
+  QTRY_COMPARE(Names(d), QStringList{"song.ogg"});
+  delete d;
+}
+
+// The next dialog, also in a later run of the program, opens where the
+// last one was; a folder that has gone since gives the home folder.
+void TAddDialogTest::opensAtTheLastFolder() {
+  TTestPlace place;
+  const QString first = place.MakeFolder("first/inner");
+  TWindowUnderTest t = MakeWindow(place.Environment());
+  {
+    TfrmAdd d(t.Window.get());
+    d.ShowFolder(first);
+    d.reject();
+  }
+  TfrmAdd::ForgetLastFolder();
+  {
+    TfrmAdd d(t.Window.get());
+    QCOMPARE(d.SelectedFolder(), first);
+    d.reject();
+  }
+  QDir(place.Root() + "/first").removeRecursively();
+  TfrmAdd::ForgetLastFolder();
+  TfrmAdd d(t.Window.get());
+  QCOMPARE(d.SelectedFolder(), QDir::homePath());
 }
 
 TIDEMARK_QTEST_MAIN(TAddDialogTest)

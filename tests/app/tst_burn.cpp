@@ -26,6 +26,7 @@
 #include "app/tree_view.h"
 #include "app_test_support.h"
 #include "device/session_list.h"
+#include "private_bus.h"
 #include "recording/job_state.h"
 #include "vrec_place.h"
 
@@ -116,6 +117,8 @@ class TBurnTest : public QObject {
   TWindowUnderTest Window(int recorder);
   TTestPlace FPlace;
   QString FImage;
+  // A stand-in logind, which the jobs take their inhibitor from.
+  std::unique_ptr<PrivateBus> FBus;
 };
 
 void TBurnTest::initTestCase() {
@@ -149,6 +152,11 @@ void TBurnTest::initTestCase() {
   QVERIFY(v.Vrec({"speed", "4x"}, kSlow));
   QVERIFY(v.Vrec({"fault", "add", "04=05/24/00"}, kPlusRw));
   QVERIFY(v.Vrec({"fault", "add", "2A@40=03/0C/00"}, kFaulty));
+  if (PrivateBus::DaemonInstalled()) {
+    FBus = std::make_unique<PrivateBus>(FPlace.Root().toStdString(),
+                                        std::vector<std::string>{"login1"});
+    QVERIFY(FBus->Running(true));
+  }
 }
 
 void TBurnTest::cleanup() {
@@ -414,6 +422,11 @@ void TBurnTest::abortInTheMiddle() {
         // The window stays responsive while the recorder writes; the
         // half-second display follows the job.
         QVERIFY(QTest::qWaitFor([&] { return w.dxbarProgress->value() > 64; }, 60000));
+        // The machine is kept awake while the disc is written.
+        if (FBus) {
+          QCOMPARE(PrivateBus::Inhibitors(),
+                   std::vector<std::string>{"shutdown:sleep:idle|Tidemark|Writing a disc|block"});
+        }
         shown = w.dxstbOne->text();
         bar = w.dxbarProgress->value();
         w.actAbort->trigger();
@@ -438,6 +451,7 @@ void TBurnTest::abortInTheMiddle() {
            qPrintable(log.Messages.last()));
   QVERIFY(!w.FStopping);
   QVERIFY(w.actBurn->isEnabled());
+  if (FBus) QVERIFY(PrivateBus::Inhibitors().empty());
   QCOMPARE(w.zqCDBurner1.FilesCount(), 0);
   QCOMPARE(w.lvwModel->Count(), 0);
 }

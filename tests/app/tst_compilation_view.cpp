@@ -116,6 +116,7 @@ class TCompilationViewTest : public QObject {
   void totalSpace();
   void newAndClear();
   void deleteSelected();
+  void deleteKey();
   void renameFiles_data();
   void renameFiles();
   void renameFolder();
@@ -334,6 +335,58 @@ void TCompilationViewTest::deleteSelected() {
   QCOMPARE(w.RootNode()->childCount(), 0);
   QCOMPARE(w.lblTotalSpace->text(), QStringLiteral("0.00 MB"));
   QCOMPARE(w.zqCDBurner1.TotalAddedBytes(), 2048);
+}
+
+// The Delete key deletes the list's selection as Delete does, and the
+// tree's folder; not while an item is being renamed, and not the root.
+void TCompilationViewTest::deleteKey() {
+  auto r = Ready();
+  TFGUI& w = r->W();
+  r->Place.MakeFile("k/Docs/Sub/x.txt", 1);
+  r->Place.MakeFile("k/Other/y.txt", 1);
+  const QString a = r->Place.MakeFile("k/a.txt", 1);
+  const QString b = r->Place.MakeFile("k/b.txt", 1);
+  w.AddSourceItems(w.CurrentFolderNode(), {{r->Place.Root() + "/k/Docs", true},
+                                           {r->Place.Root() + "/k/Other", true},
+                                           {a, false},
+                                           {b, false}});
+  QCOMPARE(w.actDelete->shortcut(), QKeySequence(Qt::Key_Delete));
+
+  Select(w, {"a.txt"});
+  QTest::keyClick(w.lvwISORoot, Qt::Key_Delete);
+  QCOMPARE(Captions(w), (QStringList{"[Docs]", "[Other]", "b.txt"}));
+  QCOMPARE(Entries(w.zqCDBurner1, "\\"), (QStringList{"[Docs]", "[Other]", "b.txt"}));
+
+  // The key goes to the editor while a caption is edited.
+  Select(w, {"b.txt"});
+  w.actRename->trigger();
+  auto* editor = w.lvwISORoot->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  editor->setCursorPosition(0);
+  QTest::keyClick(editor, Qt::Key_Delete);
+  QCOMPARE(editor->text(), QStringLiteral(".txt"));
+  QTest::keyClick(editor, Qt::Key_Escape);
+  QCOMPARE(Captions(w), (QStringList{"[Docs]", "[Other]", "b.txt"}));
+
+  // In the tree: the current folder, with everything below it; its parent
+  // becomes current.
+  QTreeWidgetItem* docs = w.RootNode()->child(0);
+  w.tvwISO->setFocus();
+  w.tvwISO->setCurrentItem(docs->child(0));
+  QCOMPARE(w.tvwISO->currentItem()->text(0), QStringLiteral("Sub"));
+  QTest::keyClick(w.tvwISO, Qt::Key_Delete);
+  QCOMPARE(w.CurrentFolderNode(), docs);
+  QCOMPARE(ChildTexts(docs), QStringList());
+  QVERIFY(w.zqCDBurner1.FindDir("\\DOCS\\SUB") == nullptr);
+  QCOMPARE(Captions(w), QStringList());
+  w.tvwISO->setCurrentItem(w.RootNode()->child(1));
+  QTest::keyClick(w.tvwISO, Qt::Key_Delete);
+  QCOMPARE(ChildTexts(w.RootNode()), QStringList{"Docs"});
+  QCOMPARE(Entries(w.zqCDBurner1, "\\"), (QStringList{"[Docs]", "b.txt"}));
+  QCOMPARE(w.tvwISO->currentItem(), w.RootNode());
+  QTest::keyClick(w.tvwISO, Qt::Key_Delete);
+  QCOMPARE(Entries(w.zqCDBurner1, "\\"), (QStringList{"[Docs]", "b.txt"}));
+  QCOMPARE(w.tvwISO->topLevelItemCount(), 1);
 }
 
 void TCompilationViewTest::renameFiles_data() {

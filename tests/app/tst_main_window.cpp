@@ -118,7 +118,7 @@ void TMainWindowTest::commandCaptionsAndShortcuts_data() {
       {"actSaveISO", "Save ISO", "", true},
       {"actExit", "Exit", "", true},
       {"actAdd", "Add", "Ctrl+D", true},
-      {"actDelete", "Delete", "", true},
+      {"actDelete", "Delete", "Del", true},
       {"actDeleteAll", "Clear", "", true},
       {"actRename", "&Rename", "Ctrl+R", true},
       {"actCreateFolder", "Create Folder", "Ins", true},

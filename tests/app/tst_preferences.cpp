@@ -50,6 +50,7 @@ class TPreferencesTest : public QObject {
   void cacheSizeFromTheTrackBar_data();
   void cacheSizeFromTheTrackBar();
   void cancelKeepsTheChecks();
+  void nothingClippedAndResizable();
 };
 
 void TPreferencesTest::madeOnceAndHidden() {
@@ -83,7 +84,8 @@ void TPreferencesTest::layoutAndFirstStates() {
   TWindowUnderTest t = MakeWindow(place.Environment());
   TfrmPreferences& d = *t.Window->Preferences();
   QCOMPARE(d.windowTitle(), QStringLiteral(" Preferences"));
-  QCOMPARE(d.size(), QSize(617, 453));
+  // The size it was designed at, or larger where the user's font needs it.
+  QVERIFY(d.width() >= 617 && d.height() >= 453);
   QCOMPARE(d.font().families().first(), QStringLiteral("Tahoma"));
   QStringList nodes;
   for (int i = 0; i < d.tvwType->topLevelItemCount(); ++i)
@@ -210,6 +212,46 @@ void TPreferencesTest::cancelKeepsTheChecks() {
   QVERIFY(!d.chkEjectErase->isChecked());
   // Cancel leaves the cache size alone.
   QCOMPARE(t.Window->zqCDBurner1.CacheSize(), 4194304);
+}
+
+// Every caption of every page is shown whole at the default font, also
+// after the dialog was made as small as it goes; and it can be made larger.
+void TPreferencesTest::nothingClippedAndResizable() {
+  TTestPlace place;
+  TWindowUnderTest t = MakeWindow(place.Environment());
+  TfrmPreferences& d = *t.Window->Preferences();
+  d.show();
+  QVERIFY(d.minimumSize() != d.maximumSize());
+  const QSize larger = d.size() + QSize(150, 80);
+  d.resize(larger);
+  QCOMPARE(d.size(), larger);
+  for (const QSize size : {d.size(), QSize(1, 1)}) {
+    d.resize(size);
+    for (int node = 0; node < d.tvwType->topLevelItemCount(); ++node) {
+      d.tvwType->setCurrentItem(d.tvwType->topLevelItem(node));
+      QCoreApplication::processEvents();
+      QWidget* page = d.pages->currentWidget();
+      QList<QWidget*> shown = page->findChildren<QWidget*>();
+      shown << d.findChild<QWidget*>("btnOK") << d.findChild<QWidget*>("btnCancel")
+            << d.findChild<QWidget*>("btnApply");
+      for (QWidget* c : shown) {
+        if (!c->isVisibleTo(&d)) continue;
+        const bool caption = qobject_cast<QCheckBox*>(c) || qobject_cast<QPushButton*>(c) ||
+                             (qobject_cast<QLabel*>(c) && !qobject_cast<QLabel*>(c)->wordWrap());
+        if (!caption) continue;
+        const QString name =
+            c->objectName().isEmpty() ? c->metaObject()->className() : c->objectName();
+        QVERIFY2(c->width() >= c->minimumSizeHint().width(),
+                 qPrintable(QStringLiteral("%1 on page %2: %3 < %4")
+                                .arg(name)
+                                .arg(node)
+                                .arg(c->width())
+                                .arg(c->minimumSizeHint().width())));
+        QVERIFY2(c->height() >= c->minimumSizeHint().height(), qPrintable(name));
+      }
+    }
+  }
+  d.hide();
 }
 
 TIDEMARK_QTEST_MAIN(TPreferencesTest)
