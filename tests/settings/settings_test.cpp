@@ -78,6 +78,19 @@ TEST_F(AppPathsTest, LogBesideTheProgramWhenWritable) {
   EXPECT_EQ(paths_.ErrorLogFile(), (root_ / "state/tidemark/Log/Log.txt").string());
 }
 
+// An installed program's folder is the shared bin folder: never its log's.
+TEST_F(AppPathsTest, InstalledProgramLogsInTheStateFolder) {
+  paths_.installed = true;
+  EXPECT_EQ(paths_.ErrorLogFile(), (root_ / "state/tidemark/Log/Log.txt").string());
+}
+
 TEST(AppPaths, ProgramFolderIsThisTestsFolder) {
   EXPECT_EQ(fs::path(platform::ProgramFolder()), fs::path(TIDEMARK_BINARY_DIR) / "tests");
+  EXPECT_EQ(platform::ProgramFolderOrEmpty(), platform::ProgramFolder());
+  // The private library folder as an installed tree lays it out, from
+  // here; this build tree has none, so the program is not an installed one.
+  const fs::path libs = platform::PrivateLibraryFolder();
+  EXPECT_EQ(libs.filename(), "tidemark") << libs;
+  EXPECT_EQ(libs.string().rfind(platform::ProgramFolder() + "/", 0), 0u) << libs;
+  EXPECT_FALSE(platform::AppPaths::FromEnvironment().installed);
 }
