@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "device/drive_mounts.h"
 #include "device/transport_note.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ int ListRecorders(const TGuiEnvironment& env) {
   if (const std::string note = device::PassedOverDrivesNote(); !note.empty())
     std::fprintf(stderr, "tidemark-gui: note: %s\n", note.c_str());
   for (const std::string& entry : devices) {
-    std::printf("%s\n", entry.c_str());
+    std::printf("%s\n", platform::SanitizeUtf8(entry).c_str());
     if (const std::string mounted = device::MountedDiscOf(entry).Text(); !mounted.empty())
       std::fprintf(stderr, "tidemark-gui: note: %s\n", mounted.c_str());
   }

@@ -1,5 +1,6 @@
-// Saves pictures of the main window with a small compilation and of the Add
-// dialog, for a look at the layout:
+// Saves pictures of the main window with a small compilation, of the Add
+// dialog and of the preferences' DATA writer page, for a look at the
+// layout:
 //   app_screenshots OUTPUT_FOLDER
 // tests/app/screenshots.sh runs it under Xvfb; it works offscreen as well.
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "app/add_dialog.h"
+#include "app/preferences.h"
 #include "app_test_support.h"
 
 namespace {
@@ -59,5 +61,12 @@ int main(int argc, char** argv) {
   Wait(800);
   add->grab().save(out + "/add_dialog.png");
   delete add;
+
+  TfrmPreferences* prefs = w.Preferences();
+  prefs->show();
+  prefs->tvwType->setCurrentItem(prefs->tvwType->topLevelItem(2));
+  Wait(300);
+  prefs->grab().save(out + "/preferences_writer.png");
+  prefs->hide();
   return 0;
 }

@@ -17,6 +17,7 @@
 
 #include "app/command_line.h"
 #include "app_test_support.h"
+#include "device/aspi_loader.h"
 #include "fake_sg_system.h"
 #include "private_bus.h"
 #include "scripted_recorder.h"
@@ -44,7 +45,11 @@ struct TDriveOnNode {
     setenv("TIDEMARK_MOUNTINFO", table.toLocal8Bit().constData(), 1);
     Unmounted();
   }
-  ~TDriveOnNode() { unsetenv("TIDEMARK_MOUNTINFO"); }
+  ~TDriveOnNode() {
+    // The transport lets go of the fake nodes while they still answer.
+    RemoveASPI();
+    unsetenv("TIDEMARK_MOUNTINFO");
+  }
   void Mounted(const QString& point) {
     std::ofstream(Table.toStdString()) << "36 25 11:0 / " << point.toStdString() << " ro - iso9660 "
                                        << Node.toStdString() << " ro\n";
