@@ -23,10 +23,14 @@ _tidemark() {
     local job="--speed --test --eject --unmount -q --quiet --json"
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "$commands help --help --version" -- "$cur"))
         return
     fi
     local command=${words[1]}
+    if [[ $command == help ]]; then
+        ((cword == 2)) && COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+        return
+    fi
 
     # Values of the options that take one.
     local transport="" i
@@ -55,8 +59,8 @@ _tidemark() {
         devices) options="--transport --json $common" ;;
         info|disc|load) options="$recorder --json $common" ;;
         eject) options="$recorder --unmount --json $common" ;;
-        mkiso) options="-o --output --volume --no-joliet --quick --archive-only --cache-size --force -q --quiet --json $common" ;;
-        burn) options="--close-disc --no-close-track --opc --no-underrun-protection --no-joliet --volume --archive-only --cache-size --continue --session $job $recorder $common" ;;
+        mkiso) options="-o --output --volume --no-joliet --quick --archive-only --cache-size --skip-unadded --force -q --quiet --json $common" ;;
+        burn) options="--close-disc --no-close-track --opc --no-underrun-protection --no-joliet --volume --archive-only --cache-size --skip-unadded --continue --session $job $recorder $common" ;;
         burn-image) options="$job $recorder $common" ;;
         erase) options="--full --eject --unmount $recorder -q --quiet --json $common" ;;
         ls) options="-l --long --session $recorder --json $common" ;;
