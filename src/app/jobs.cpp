@@ -20,6 +20,8 @@
 #include "app/text_rules.h"
 #include "app/ui_hand_over.h"
 #include "jobs/compilation.h"
+#include "device/media_types.h"
+#include "platform/system_services.h"
 #include "recording/job_state.h"
 
 namespace {
@@ -199,6 +201,7 @@ void TFGUI::actAbortExecute() {
   zqCDBurner1.AbortWrite();
   Timer1->stop();
   dxstbOne->clear();
+  lblPhase->clear();
   dxbarProgress->setValue(0);
   // Busy until the writer reports its end: it may still be synchronising
   // the drive's cache, closing the session or waiting for the drive.
@@ -235,12 +238,45 @@ void TFGUI::Timer1Timer() {
   const qint64 image = zqCDBurner1.ImageSectors() * 2048;
   dxstbOne->setText(QStringLiteral("Burned Data Size: ") + FormatMegabyteFigure(written) +
                     QLatin1Char('/') + FormatMegabyteFigure(image) + QStringLiteral(" MB"));
+  ShowPhaseAndSpeed(written);
   SetPosition(dxpgrBuffer, zqCDBurner1.CacheFillPercent());
   SetPosition(dxbarProgress, written / 2048);
   const uint32_t size = zqCDBurner1.DeviceBufferSize;
   const uint32_t free = zqCDBurner1.DeviceFreeBufferSize;
   // A drive that reports more free room than it has leaves the bar as it was.
   if (free <= size) SetPosition(dxpgrHBuffer, static_cast<qint64>(size) - free);
+}
+
+void TFGUI::ShowPhaseAndSpeed(qint64 Written) {
+  const auto now = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(now - FSpeedSample.first).count();
+  if (Written < FSpeedSample.second || seconds > 10) {
+    FSpeedSample = {now, Written};
+    FBytesPerSecond = 0;
+  } else if (seconds >= 0.4) {
+    // Smoothed over the last few ticks, as a drive's speed wavers.
+    const double rate = static_cast<double>(Written - FSpeedSample.second) / seconds;
+    FBytesPerSecond = FBytesPerSecond <= 0 ? rate : 0.6 * FBytesPerSecond + 0.4 * rate;
+    FSpeedSample = {now, Written};
+  }
+  QString text = QString::fromLatin1(jobs::PhaseName(zqCDBurner1.JobPhase.load()));
+  if (FBytesPerSecond > 0) {
+    const uint16_t media = zqCDBurner1.CurrentMediaType;
+    const bool burning = lblProgress->text() == kBurnCaption;
+    const double perX = media == 0 || !burning ? 0 : media < mtDVDROM ? 75.0 * 2048 : 1385000.0;
+    text += QStringLiteral(", ");
+    if (perX > 0) text += QString::number(FBytesPerSecond / perX, 'f', 1) + QStringLiteral("x, ");
+    text += QString::number(FBytesPerSecond / 1048576.0, 'f', 1) + QStringLiteral(" MB/s");
+  }
+  lblPhase->setText(text);
+}
+
+void TFGUI::NotifyIfAway(const QString& Text) {
+  // The user who switched to another window hears of the end anyway.
+  if (isActiveWindow()) return;
+  const platform::ServiceOutcome o =
+      platform::NotifyDesktop("Tidemark", Text.section(QStringLiteral("\r\n"), 0, 1).toStdString());
+  if (!o.Done()) zqCDBurner1.DebugMsg(">>> no desktop notification: " + o.text, 1);
 }
 
 void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
@@ -270,6 +306,12 @@ void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
   QApplication::beep();
 
   zqCDBurner1.DebugMsg(" ", 0);
+  lblPhase->clear();
+  NotifyIfAway(outcome.Ok() ? (burning ? QStringLiteral("Burning has completed successfully!")
+                                       : QStringLiteral("ISO file has saved successfully!"))
+                            : (burning ? QStringLiteral("Failed in Burning!")
+                                       : QStringLiteral("Failed in Saving ISO file!")) +
+                                  QStringLiteral("\r\n") + FromStd(outcome.Message));
   if (!outcome.Ok()) {
     zqCDBurner1.DebugMsg(">>> Burn error", 0);
     zqCDBurner1.DebugMsg(">>> " + outcome.Message, 0);
@@ -290,6 +332,7 @@ void TFGUI::zqCDBurner1WriteDone(TzqCDBurner*, const std::string& Error) {
 
 void TFGUI::zqCDBurner1EraseDone(TzqCDBurner*, bool WithError) {
   zqCDBurner1.DebugMsg(WithError ? ">>> Deletion error" : ">>> Deletion successful", 0);
+  FEraseFailed = WithError;
   // What the drive did, and how it left the disc, for the error log.
   if (WithError && FErasePlan) {
     const jobs::Outcome outcome = jobs::FinishErase(zqCDBurner1, *FErasePlan, true);
@@ -314,6 +357,7 @@ void TFGUI::FinishErase(bool Eject) {
   EndJobCursor();
   FStopping = false;
   EnableCommands(true);
+  NotifyIfAway(FEraseFailed ? QStringLiteral("Deletion error") : QStringLiteral("Deletion successful"));
   if (Eject) zqCDBurner1.StartStopUnit(true);
   QApplication::beep();
   zqCDBurner1.DebugMsg(" ", 0);

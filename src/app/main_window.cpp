@@ -394,7 +394,22 @@ void TFGUI::CreateStatusBar() {
   dxpgrHBuffer->setObjectName(QStringLiteral("dxpgrHBuffer"));
   dxpgrHBuffer->setFixedWidth(80);
   dxpgrHBuffer->setValue(0);
+  // The three bars say what they measure to a pointer and to a screen
+  // reader.
+  const struct {
+    QProgressBar* bar;
+    const char* name;
+  } labels[] = {{dxbarProgress, "Written"},
+                {dxpgrBuffer, "Read-ahead buffer"},
+                {dxpgrHBuffer, "Recorder buffer"}};
+  for (const auto& l : labels) {
+    l.bar->setToolTip(QString::fromUtf8(l.name));
+    l.bar->setAccessibleName(QString::fromUtf8(l.name));
+  }
+  lblPhase = new QLabel(bar);
+  lblPhase->setObjectName(QStringLiteral("lblPhase"));
   bar->addWidget(dxstbOne, 1);
+  bar->addWidget(lblPhase);
   bar->addPermanentWidget(progress);
   bar->addPermanentWidget(dxpgrBuffer);
   bar->addPermanentWidget(dxpgrHBuffer);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -142,6 +143,8 @@ class TFGUI : public QMainWindow {
   QTreeView* lvwISORoot = nullptr;
   TItemListModel* lvwModel = nullptr;
   QLabel* dxstbOne = nullptr;
+  // Beside dxstbOne while a job runs: what it is doing and how fast.
+  QLabel* lblPhase = nullptr;
   // The progress bar's caption, which also records the kind of write job
   // that runs: "Burning Progress: ", "Files Saving Progress: ", or
   // "Progress: " when none.
@@ -293,6 +296,10 @@ class TFGUI : public QMainWindow {
   // The job's hourglass, from its start to its end.
   void BeginJobCursor();
   void EndJobCursor();
+  // The phase and speed of the running job beside the written size.
+  void ShowPhaseAndSpeed(qint64 Written);
+  // A desktop notification of a job's end when the window is not in front.
+  void NotifyIfAway(const QString& Text);
   // The second line of the Save ISO and Start Burn questions when entries
   // could not be added; empty when all were.
   QString LeftOutLine() const;
@@ -339,6 +346,10 @@ class TFGUI : public QMainWindow {
   std::unique_ptr<jobs::ImageSave> FImageSave;
   std::optional<jobs::BurnPlan> FBurnPlan;
   std::optional<jobs::ErasePlan> FErasePlan;
+  bool FEraseFailed = false;
+  // The last sample of the written bytes, and the speed they give.
+  std::pair<std::chrono::steady_clock::time_point, qint64> FSpeedSample{};
+  double FBytesPerSecond = 0;
   qint64 FLastPump = 0;
   struct TAddReport {
     int LeftOut = 0;

@@ -21,6 +21,12 @@ constexpr const char* kUdisksManager = "org.freedesktop.UDisks2.Manager";
 constexpr const char* kUdisksFilesystem = "org.freedesktop.UDisks2.Filesystem";
 constexpr const char* kUdisksBlockPrefix = "/org/freedesktop/UDisks2/block_devices/";
 constexpr const char* kInhibitWhat = "shutdown:sleep:idle";
+constexpr const char* kNotificationsName = "org.freedesktop.Notifications";
+constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
+constexpr const char* kNotificationsInterface = "org.freedesktop.Notifications";
+constexpr const char* kNotificationIcon = "media-optical";
+// A notification is no reason to keep the window waiting.
+constexpr uint64_t kNotifyTimeoutUs = 2'000'000;
 constexpr const char* kInhibitWho = "Tidemark";
 // How long a service may take to answer; an unmount may wait for the user
 // to authorise it.
@@ -175,6 +181,41 @@ ServiceOutcome UnmountThroughUdisks(const std::string& node) {
   sd_bus_message_unref(call);
   if (r < 0) return FromError("udisks2", reply.error(), r);
   return {ServiceOutcome::Status::Done, {}};
+}
+
+ServiceOutcome NotifyDesktop(const std::string& summary, const std::string& body) {
+  ServiceOutcome outcome;
+  sd_bus* bus = nullptr;
+  const int opened = sd_bus_open_user(&bus);
+  if (opened < 0) {
+    outcome.status = ServiceOutcome::Status::NoService;
+    outcome.text = std::string("no session bus (") + std::strerror(-opened) + ")";
+    return outcome;
+  }
+  sd_bus_message* call = nullptr;
+  sd_bus_message* reply = nullptr;
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  int r = sd_bus_message_new_method_call(bus, &call, kNotificationsName, kNotificationsPath,
+                                         kNotificationsInterface, "Notify");
+  // app_name, replaces_id, app_icon, summary, body, actions, hints, timeout
+  if (r >= 0)
+    r = sd_bus_message_append(call, "susssasa{sv}i", kInhibitWho, 0u, kNotificationIcon,
+                              summary.c_str(), body.c_str(), 0, 0, -1);
+  if (r >= 0) r = sd_bus_call(bus, call, kNotifyTimeoutUs, &error, &reply);
+  if (r >= 0) {
+    outcome.status = ServiceOutcome::Status::Done;
+  } else if (sd_bus_error_has_name(&error, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
+             sd_bus_error_has_name(&error, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
+    outcome.status = ServiceOutcome::Status::NoService;
+    outcome.text = "no notification service on the session bus";
+  } else {
+    outcome.text = error.message != nullptr ? error.message : std::strerror(-r);
+  }
+  sd_bus_message_unref(reply);
+  sd_bus_message_unref(call);
+  sd_bus_error_free(&error);
+  sd_bus_flush_close_unref(bus);
+  return outcome;
 }
 
 }  // namespace platform

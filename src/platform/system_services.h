@@ -49,4 +49,9 @@ class SleepInhibitor {
 // authorisation by the desktop.
 ServiceOutcome UnmountThroughUdisks(const std::string& node);
 
+// Shows a desktop notification through the session's notification
+// service (org.freedesktop.Notifications on the bus $DBUS_SESSION_BUS_ADDRESS
+// names); a session without one is NoService.
+ServiceOutcome NotifyDesktop(const std::string& summary, const std::string& body);
+
 }  // namespace platform

@@ -405,6 +405,7 @@ void TBurnTest::abortInTheMiddle() {
   TWindowUnderTest t = Window(kSlow);
   TFGUI& w = *t.Window;
   w.AddSourceItems(w.RootNode(), {{FPlace.Root() + "/big/large.bin", false}});
+  QString phase;
   QString shown;
   int bar = 0;
   TDialogLog log = AnswerDialogs(
@@ -429,6 +430,8 @@ void TBurnTest::abortInTheMiddle() {
         }
         shown = w.dxstbOne->text();
         bar = w.dxbarProgress->value();
+        QVERIFY(QTest::qWaitFor([&] { return w.lblPhase->text().contains(" MB/s"); }, 10000));
+        phase = w.lblPhase->text();
         w.actAbort->trigger();
         QVERIFY(w.FBusy);
         QVERIFY(!w.actAbort->isEnabled());
@@ -439,6 +442,13 @@ void TBurnTest::abortInTheMiddle() {
       },
       {}, {}, {QMessageBox::Yes});
   QVERIFY2(shown.startsWith("Burned Data Size: "), qPrintable(shown));
+  // Beside it, what the job does and how fast, in the medium's x too.
+  QVERIFY2(phase.startsWith("writing, ") && phase.contains("x, "), qPrintable(phase));
+  QVERIFY(w.lblPhase->text().isEmpty());
+  // The bars say what they measure.
+  QCOMPARE(w.dxbarProgress->accessibleName(), QStringLiteral("Written"));
+  QCOMPARE(w.dxpgrBuffer->toolTip(), QStringLiteral("Read-ahead buffer"));
+  QCOMPARE(w.dxpgrHBuffer->accessibleName(), QStringLiteral("Recorder buffer"));
   QVERIFY(shown.endsWith(" MB"));
   QVERIFY(bar > 0);
   // The message, and below it where the burn stopped and how the disc

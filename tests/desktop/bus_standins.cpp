@@ -10,9 +10,13 @@
 //   unmount would; with $STANDIN_UNMOUNT_ERROR set it fails with that text
 //   instead, as udisks2 does for a busy file system.
 //
-// Connects to $DBUS_SYSTEM_BUS_ADDRESS, prints "ready" once both names are
+// - org.freedesktop.Notifications: Notify(susssasa{sv}i) -> u, appending
+//   "SUMMARY|BODY" as a line to $STANDIN_NOTES_FILE (a session's service,
+//   served here on the same private bus).
+//
+// Connects to $DBUS_SYSTEM_BUS_ADDRESS, prints "ready" once the names are
 // owned, and runs until killed.
-//   bus_standins [login1] [udisks2]     (default: both)
+//   bus_standins [login1] [udisks2] [notifications]  (default: login1 and udisks2)
 
 #include <fcntl.h>
 #include <poll.h>
@@ -144,6 +148,21 @@ int Unmount(sd_bus_message* m, void*, sd_bus_error* error) {
   return sd_bus_reply_method_return(m, "");
 }
 
+int Notify(sd_bus_message* m, void*, sd_bus_error*) {
+  const char *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+  uint32_t replaces = 0;
+  int r = sd_bus_message_read(m, "susss", &app, &replaces, &icon, &summary, &body);
+  if (r < 0) return r;
+  if (const char* file = std::getenv("STANDIN_NOTES_FILE"))
+    std::ofstream(file, std::ios::app) << summary << "|" << body << "\n";
+  return sd_bus_reply_method_return(m, "u", 1u);
+}
+
+const sd_bus_vtable kNotifications[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", Notify, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END};
+
 const sd_bus_vtable kLogind[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("Inhibit", "ssss", "h", Inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
@@ -162,10 +181,11 @@ const sd_bus_vtable kUdisksFilesystem[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool login1 = argc < 2, udisks2 = argc < 2;
+  bool login1 = argc < 2, udisks2 = argc < 2, notifications = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "login1") == 0) login1 = true;
     if (std::strcmp(argv[i], "udisks2") == 0) udisks2 = true;
+    if (std::strcmp(argv[i], "notifications") == 0) notifications = true;
   }
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
@@ -186,6 +206,11 @@ int main(int argc, char** argv) {
                                      "org.freedesktop.UDisks2.Filesystem", kUdisksFilesystem,
                                      nullptr, nullptr);
     if (r >= 0) r = sd_bus_request_name(bus, "org.freedesktop.UDisks2", 0);
+  }
+  if (r >= 0 && notifications) {
+    r = sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/Notifications",
+                                 "org.freedesktop.Notifications", kNotifications, nullptr);
+    if (r >= 0) r = sd_bus_request_name(bus, "org.freedesktop.Notifications", 0);
   }
   if (r < 0) {
     std::fprintf(stderr, "bus_standins: %s\n", std::strerror(-r));

@@ -150,4 +150,31 @@ TEST_F(Services, UnmountThroughUdisks) {
   unsetenv("TIDEMARK_MOUNTINFO");
 }
 
+// The end of a job told to a session whose window is not in front.
+TEST_F(Services, DesktopNotifications) {
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + tree.Path("no-socket")).c_str(), 1);
+  EXPECT_EQ(platform::NotifyDesktop("Tidemark", "done").status,
+            ServiceOutcome::Status::NoService);
+  {
+    PrivateBus bus(tree.Path(), {});
+    ASSERT_TRUE(bus.Running(false));
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
+    const ServiceOutcome none = platform::NotifyDesktop("Tidemark", "done");
+    EXPECT_EQ(none.status, ServiceOutcome::Status::NoService) << none.text;
+  }
+  const std::string notes = tree.Path("notes.txt");
+  setenv("STANDIN_NOTES_FILE", notes.c_str(), 1);
+  {
+    PrivateBus bus(tree.Path(), {"notifications"});
+    ASSERT_TRUE(bus.Running(true));
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
+    const ServiceOutcome shown =
+        platform::NotifyDesktop("Tidemark", "Burning has completed successfully!");
+    EXPECT_TRUE(shown.Done()) << shown.text;
+  }
+  EXPECT_EQ(ReadFile(notes), "Tidemark|Burning has completed successfully!\n");
+  unsetenv("STANDIN_NOTES_FILE");
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 }  // namespace
